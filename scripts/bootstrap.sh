@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs every package the build, the tests, the demo and the benchmarks need. Idempotent: prints
+# nothing when everything is present.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config git
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libsqlite3-dev sqlite3 libssl-dev openssl zlib1g-dev libcurl4-openssl-dev curl libcjson-dev
+  libzip-dev libpugixml-dev libcpp-httplib-dev
+  libgtk-3-dev
+  libxml2-utils iproute2 util-linux procps
+  nginx-light aria2
+  xvfb clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "bootstrap: installing ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -27,5 +27,8 @@ function(nuv_test_suite name)
   target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest_main GTest::gmock Threads::Threads)
   target_compile_definitions(${name} PRIVATE NUV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                                              NUV_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 300)
+  # Every test sees the loopback endpoint overlay unless it sets its own.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120
+                       PROPERTIES TIMEOUT 300 ENVIRONMENT
+                       "NUV_RESOURCE_DIR=${PROJECT_SOURCE_DIR}/tests/fixtures/loopback")
 endfunction()

@@ -1,0 +1,226 @@
+#include "engine/host_table.h"
+
+#include <arpa/inet.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/os/dns_cache.h"
+#include "platform/os/resolver.h"
+#include "service/http/curl_request.h"
+#include "service/http/http_dns.h"
+#include "shell/log/simple_log.h"
+#include "xml/utf.h"
+
+namespace ns_NUK {
+
+namespace {
+
+// Probing stops once this many addresses agree on one length.
+constexpr size_t kEnoughAgreeing = 10;
+
+// The last occurrence, ignoring case: header names are case-insensitive (HTTP/2 sends them in
+// lower case).
+size_t FindLastNoCase(const std::string& text, const char* needle) {
+  size_t n = std::char_traits<char>::length(needle);
+  if (text.size() < n) return std::string::npos;
+  for (size_t i = text.size() - n + 1; i-- > 0;) {
+    if (strncasecmp(text.c_str() + i, needle, n) == 0) return i;
+  }
+  return std::string::npos;
+}
+
+}  // namespace
+
+bool ParseUrlParts(const std::u16string& url, UrlParts& parts) {
+  size_t sep = url.find(u"://");
+  if (sep == std::u16string::npos) return false;
+  parts.scheme = url.substr(0, sep);
+  size_t hostStart = sep + 3;
+  size_t slash = url.find(u'/', hostStart);
+  if (slash == std::u16string::npos) {
+    parts.host = url.substr(hostStart);
+    parts.path.clear();
+  } else {
+    parts.host = url.substr(hostStart, slash - hostStart);
+    parts.path = url.substr(slash);
+  }
+  return true;
+}
+
+std::string AddressText(uint32_t address) {
+  in_addr a{};
+  a.s_addr = address;
+  char text[INET_ADDRSTRLEN] = {};
+  if (!inet_ntop(AF_INET, &a, text, sizeof text)) return {};
+  return text;
+}
+
+int64_t ParseContentLength(const std::string& reply) {
+  static const char kName[] = "Content-Length:";
+  size_t at = FindLastNoCase(reply, kName);
+  if (at == std::string::npos) return 0;
+  size_t valueStart = at + sizeof kName - 1;
+  size_t end = reply.find("\r\n", valueStart);
+  if (end == std::string::npos) return 0;
+  std::string value;
+  for (size_t i = valueStart; i < end; ++i)
+    if (reply[i] != ' ') value.push_back(reply[i]);
+  long long length = std::strtoll(value.c_str(), nullptr, 10);
+  // A negative length is no size at all; it must not win the vote.
+  return length > 0 ? static_cast<int64_t>(length) : 0;
+}
+
+int64_t ProbeContentLength(const std::u16string& url, const std::u16string& host) {
+  HeaderList headers = {"connection: close", "Cache-Control: no-cache", "Pragma: no-cache"};
+  if (!host.empty()) headers.push_back("Host: " + WideToUtf8(host));
+  for (RequestKind kind : {kRequestHead, kRequestGet}) {
+    int code = 0;
+    std::string reply = CurlRequest(kind, url, headers, false, true, "", code);
+    int64_t length = ParseContentLength(reply);
+    if (length != 0) return length;
+  }
+  return 0;
+}
+
+CHostTable::AddressSet* CHostTable::FindHost(const std::u16string& host) {
+  auto it = addresses_.find(host);
+  return it == addresses_.end() ? nullptr : &it->second;
+}
+
+bool CHostTable::QueryHost(const std::u16string& host) {
+  std::lock_guard<std::mutex> guard(lock_);
+  return QueryHostLocked(host);
+}
+
+bool CHostTable::QueryHostLocked(const std::u16string& host) {
+  std::string host8 = WideToUtf8(host);
+  if (host.empty() || host8.empty()) return false;
+  AddressSet& set = addresses_[host];
+
+  std::vector<uint32_t> answer;
+  if (ResolveIPv4(host8, answer)) {
+    set.clear();
+    set.insert(answer.begin(), answer.end());
+  }
+  if (set.empty()) {
+    std::vector<std::string> texts;
+    HttpDnsResolve(host8, texts);
+    NUV_LOG(3, "[INFO] query httpdns, host=[%s], ip count=[%d].", host8.c_str(),
+            static_cast<int>(texts.size()));
+    for (const std::string& text : texts) {
+      in_addr a{};
+      if (inet_pton(AF_INET, text.c_str(), &a) == 1) set.insert(a.s_addr);
+    }
+  }
+  NUV_LOG(3, "[INFO] query host=[%s], ip count=[%d].", host8.c_str(), static_cast<int>(set.size()));
+  return !set.empty();
+}
+
+bool CHostTable::InitHost(const std::u16string& url) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (url.empty()) {
+    NUV_LOG(1, "[ERROR] init host url is empty.");
+    return false;
+  }
+  UrlParts parts;
+  if (!ParseUrlParts(url, parts) || parts.host.empty()) {
+    NUV_LOG(1, "[ERROR] parse url failed!");
+    return false;
+  }
+  if (AddressSet* known = FindHost(parts.host); known && !known->empty()) return true;
+  if (!QueryHostLocked(parts.host)) {
+    NUV_LOG(1, "[ERROR] query host failed!");
+    return false;
+  }
+
+  AddressSet& set = addresses_[parts.host];
+  std::map<int64_t, std::vector<uint32_t>> groups;  // length -> addresses that answered it
+  for (uint32_t address : set) {
+    std::string text = AddressText(address);
+    NUV_LOG(3, "[INFO] host ip=[%s]", text.c_str());
+    std::u16string probeUrl = parts.scheme + u"://" + Utf8ToWide(text) + parts.path;
+    int64_t length = ProbeContentLength(probeUrl, parts.host);
+    if (length == 0) continue;
+    std::vector<uint32_t>& group = groups[length];
+    group.push_back(address);
+    if (group.size() >= kEnoughAgreeing) break;
+  }
+
+  // The largest group wins; among equal counts the smaller length, as groups ascend by length.
+  const std::vector<uint32_t>* winner = nullptr;
+  int64_t winnerLength = 0;
+  for (const auto& [length, group] : groups) {
+    if (winner && group.size() <= winner->size()) continue;
+    winner = &group;
+    winnerLength = length;
+    NUV_LOG(3, "[INFO] ulfs_max=[%ld], count=[%d]", static_cast<long>(length),
+            static_cast<int>(group.size()));
+  }
+  if (winner && winnerLength != 0) {
+    sizes_[url] = winnerLength;
+    for (auto it = set.begin(); it != set.end();) {
+      if (std::find(winner->begin(), winner->end(), *it) != winner->end()) {
+        ++it;
+        continue;
+      }
+      NUV_LOG(2, "[WARN] remove host ip=[%s]", AddressText(*it).c_str());
+      it = set.erase(it);
+    }
+  }
+  NUV_LOG(3, "[INFO] init host, vaild ip count=[%d]", static_cast<int>(set.size()));
+  return !set.empty();
+}
+
+bool CHostTable::IsHostKnown(const std::u16string& url) {
+  std::lock_guard<std::mutex> guard(lock_);
+  UrlParts parts;
+  if (!ParseUrlParts(url, parts)) return false;
+  AddressSet* set = FindHost(parts.host);
+  return set && !set->empty();
+}
+
+bool CHostTable::HostAddressText(const std::u16string& url, std::string& host,
+                                 std::string& addresses) {
+  std::lock_guard<std::mutex> guard(lock_);
+  UrlParts parts;
+  if (!ParseUrlParts(url, parts)) return false;
+  host = WideToUtf8(parts.host);
+  addresses.clear();
+  if (AddressSet* set = FindHost(parts.host)) {
+    for (uint32_t address : *set) {
+      if (!addresses.empty()) addresses += ",";
+      addresses += AddressText(address);
+    }
+  }
+  return !addresses.empty();
+}
+
+bool CHostTable::AddressList(const std::string& host, std::vector<std::string>& list) {
+  std::lock_guard<std::mutex> guard(lock_);
+  list.clear();
+  if (AddressSet* set = FindHost(Utf8ToWide(host))) {
+    for (uint32_t address : *set) list.push_back(AddressText(address));
+  }
+  return !list.empty();
+}
+
+int64_t CHostTable::ProbedSize(const std::u16string& url) {
+  std::lock_guard<std::mutex> guard(lock_);
+  auto it = sizes_.find(url);
+  return it == sizes_.end() ? 0 : it->second;
+}
+
+void CHostTable::ClearHosts() {
+  std::lock_guard<std::mutex> guard(lock_);
+  addresses_.clear();
+  FlushDnsCache();
+}
+
+CHostTable& GetHostTable() {
+  static CHostTable* table = new CHostTable();  // never destroyed: downloaders may outlive exit
+  return *table;
+}
+
+}  // namespace ns_NUK

@@ -8,6 +8,7 @@ namespace nuv::os::registry_detail {
 namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
+constexpr int kSchemaVersion = 1;
 
 // Keys hold the folded full path for lookups and their parent for enumeration; a key lives in one
 // view (0 = shared). Values belong to a key; ids give the creation order.
@@ -27,8 +28,7 @@ constexpr const char* kSchema =
     " folded TEXT NOT NULL,"
     " type INTEGER NOT NULL,"
     " data,"
-    " UNIQUE(key, folded));"
-    "PRAGMA user_version=1;";
+    " UNIQUE(key, folded));";
 
 bool FileExists(const std::string& path) {
   struct stat st {};
@@ -133,7 +133,7 @@ Connection Connection::ForWrite(const std::string& path) {
     return c;
   }
   c.inTransaction_ = true;
-  if (!c.Exec(kSchema)) {
+  if (!c.Exec(kSchema) || !c.MarkSchemaVersion()) {
     c.Exec("ROLLBACK");
     sqlite3_close(c.db_);
     c.db_ = nullptr;
@@ -156,6 +156,19 @@ Connection::~Connection() {
 
 bool Connection::Exec(const char* sql) {
   return db_ != nullptr && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+bool Connection::MarkSchemaVersion() {
+  // Written once, so a transaction that changes nothing else writes nothing.
+  int64_t current;
+  {
+    Statement version(db_, "PRAGMA user_version");
+    if (!version.NextRow()) return false;
+    current = version.Int(0);
+  }
+  if (current == kSchemaVersion) return true;
+  const std::string set = "PRAGMA user_version=" + std::to_string(kSchemaVersion);
+  return Exec(set.c_str());
 }
 
 bool Connection::Commit() {

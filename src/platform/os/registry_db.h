@@ -55,6 +55,7 @@ class Connection {
  private:
   Connection() = default;
   static sqlite3* Open(const std::string& path, int flags);
+  bool MarkSchemaVersion();
 
   sqlite3* db_ = nullptr;
   bool inTransaction_ = false;

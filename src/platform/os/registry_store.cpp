@@ -216,6 +216,11 @@ bool RegistryStore::OpenKey(Hive hive, View view, const std::u16string& path) co
 bool RegistryStore::CreateKey(Hive hive, View view, const std::u16string& path) const {
   const auto key = ParseKeyPath(hive, view, path);
   if (!key || DatabasePath(hive).empty()) return false;
+  {
+    // Most creates find the key there already; that needs no write transaction.
+    const Connection reader = Connection::ForRead(DatabasePath(hive));
+    if (reader.ok() && FindKey(reader, *key)) return true;
+  }
   Connection db = Connection::ForWrite(DatabasePath(hive));
   if (!db.ok()) return false;
   int64_t parent = kRootId;

@@ -1,0 +1,252 @@
+#include <httplib.h>
+
+#include <atomic>
+#include <thread>
+
+#include "testbed/task_queue.h"
+#include "testbed/testbed.h"
+#include "testbed/tls_ca.h"
+
+namespace testbed {
+namespace {
+
+constexpr size_t kMaxConnectionThreads = 512;
+constexpr int kBindTries = 8;
+
+// What the pre-routing step noted about the request this thread serves, for the handler and the
+// logger that follow it on the same thread.
+struct CurrentRequest {
+  bool recorded = false;
+  uint64_t index = 0;
+};
+thread_local CurrentRequest tCurrent;
+
+bool IsIpv6(const std::string& address) { return address.find(':') != std::string::npos; }
+
+std::string QueryOf(const httplib::Request& req) {
+  size_t q = req.target.find('?');
+  return q == std::string::npos ? "" : req.target.substr(q + 1);
+}
+
+RecordedRequest MakeRecord(const httplib::Request& req, bool tls) {
+  RecordedRequest r;
+  r.method = req.method;
+  r.path = req.path;
+  r.query = QueryOf(req);
+  for (const auto& [name, value] : req.headers) {
+    // The library adds these itself; they were not on the wire.
+    if (name == "LOCAL_ADDR" || name == "LOCAL_PORT" || name == "REMOTE_ADDR" ||
+        name == "REMOTE_PORT") {
+      continue;
+    }
+    r.headers.emplace_back(name, value);
+  }
+  r.localAddress = req.local_addr;
+  r.localPort = req.local_port;
+  r.remoteAddress = req.remote_addr;
+  r.remotePort = req.remote_port;
+  r.tls = tls;
+  r.time = std::chrono::system_clock::now();
+  return r;
+}
+
+}  // namespace
+
+struct Server::Impl {
+  ServerOptions options;
+  std::vector<std::string> addresses;
+  int port = 0;
+  bool running = false;
+  std::atomic<bool> stopping{false};
+  ServerCertificate certificate;
+
+  PackageSide packages;
+  HttpDnsSide httpDns;
+  RequestLog log;
+
+  std::vector<std::unique_ptr<httplib::Server>> servers;
+  std::vector<std::thread> listeners;
+
+  std::vector<Side*> Sides() { return {&httpDns, &packages}; }
+
+  std::unique_ptr<httplib::Server> MakeServer(const std::string& address);
+  void Dispatch(const httplib::Request& req, httplib::Response& res, const std::string& address);
+  bool BindAll(int wantedPort);
+  void StopAll();
+};
+
+std::unique_ptr<httplib::Server> Server::Impl::MakeServer(const std::string& address) {
+  std::unique_ptr<httplib::Server> srv;
+  if (options.tls) {
+    srv = std::make_unique<httplib::SSLServer>(certificate.certPath.c_str(),
+                                               certificate.keyPath.c_str());
+  } else {
+    srv = std::make_unique<httplib::Server>();
+  }
+  if (!srv->is_valid()) return nullptr;
+  const bool tls = options.tls;
+  srv->new_task_queue = [] { return new ConnectionThreads(kMaxConnectionThreads); };
+  srv->set_keep_alive_timeout(1);  // idle kept-alive connections would hold up Stop()
+  srv->set_write_timeout(10);
+  srv->set_tcp_nodelay(true);
+  srv->set_pre_routing_handler([this, tls](const httplib::Request& req, httplib::Response&) {
+    tCurrent.recorded = true;
+    tCurrent.index = log.Add(MakeRecord(req, tls));
+    // Ranges are ours to answer (faults may ignore or bend them); the library must not slice.
+    const_cast<httplib::Request&>(req).ranges.clear();
+    return httplib::Server::HandlerResponse::Unhandled;
+  });
+  auto handler = [this, address](const httplib::Request& req, httplib::Response& res) {
+    Dispatch(req, res, address);
+  };
+  srv->Get(".*", handler);
+  srv->Post(".*", handler);
+  srv->Put(".*", handler);
+  srv->Patch(".*", handler);
+  srv->Delete(".*", handler);
+  srv->Options(".*", handler);
+  srv->set_logger([this, tls](const httplib::Request& req, const httplib::Response& res) {
+    // Requests the library answered by itself (malformed ones) never reached pre-routing.
+    if (!tCurrent.recorded) {
+      RecordedRequest r = MakeRecord(req, tls);
+      r.status = res.status;
+      log.Add(std::move(r));
+    }
+    tCurrent = {};
+  });
+  return srv;
+}
+
+void Server::Impl::Dispatch(const httplib::Request& req, httplib::Response& res,
+                            const std::string& address) {
+  if (tCurrent.recorded && !req.body.empty()) log.SetBody(tCurrent.index, req.body);
+  ServeContext ctx{address, &stopping, options.maxHold.count()};
+  bool handled = false;
+  for (Side* side : Sides()) {
+    if (side->Handle(req, res, ctx)) {
+      handled = true;
+      break;
+    }
+  }
+  if (!handled) {
+    res.status = 404;
+    res.set_content("not found\n", "text/plain");
+  }
+  if (tCurrent.recorded) log.SetStatus(tCurrent.index, res.status);
+}
+
+bool Server::Impl::BindAll(int wantedPort) {
+  servers.clear();
+  int chosen = wantedPort;
+  for (const std::string& address : addresses) {
+    auto srv = MakeServer(address);
+    if (!srv) return false;
+    if (chosen == 0) {
+      chosen = srv->bind_to_any_port(address);
+      if (chosen <= 0) return false;
+    } else if (!srv->bind_to_port(address, chosen)) {
+      return false;
+    }
+    servers.push_back(std::move(srv));
+  }
+  port = chosen;
+  return true;
+}
+
+void Server::Impl::StopAll() {
+  stopping = true;
+  for (auto& srv : servers) srv->stop();
+  for (std::thread& t : listeners) t.join();
+  listeners.clear();
+  servers.clear();
+}
+
+Server::Server() : impl_(std::make_unique<Impl>()) {}
+
+Server::~Server() { Stop(); }
+
+bool Server::Start(const ServerOptions& options) {
+  if (impl_->running) return false;
+  impl_->options = options;
+  impl_->addresses = options.addresses.empty() ? std::vector<std::string>{"127.0.0.1"}
+                                               : options.addresses;
+  impl_->stopping = false;
+  if (options.tls) {
+    std::vector<std::string> names = impl_->addresses;
+    names.insert(names.end(), options.certificateNames.begin(), options.certificateNames.end());
+    impl_->certificate = TlsCa::Shared().IssueServerCertificate(names);
+    if (impl_->certificate.certPath.empty()) return false;
+  }
+  bool bound = false;
+  // A free port of the first address may be taken on another one: pick again.
+  for (int i = 0; i < (options.port == 0 ? kBindTries : 1) && !bound; ++i) {
+    bound = impl_->BindAll(options.port);
+  }
+  if (!bound) {
+    impl_->servers.clear();
+    return false;
+  }
+  for (auto& srv : impl_->servers) {
+    impl_->listeners.emplace_back([s = srv.get()] { s->listen_after_bind(); });
+  }
+  // stop() is ignored until a listener runs, so Stop() right after Start() must find them running.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  for (auto& srv : impl_->servers) {
+    while (!srv->is_running() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::yield();
+    }
+  }
+  impl_->running = true;
+  return true;
+}
+
+void Server::Stop() {
+  if (!impl_->running) return;
+  impl_->StopAll();
+  impl_->running = false;
+}
+
+bool Server::Running() const { return impl_->running; }
+int Server::Port() const { return impl_->port; }
+const std::vector<std::string>& Server::Addresses() const { return impl_->addresses; }
+
+std::string Server::BaseUrl(const std::string& address) const {
+  const std::string& a = address.empty() ? impl_->addresses.front() : address;
+  const bool tls = impl_->options.tls;
+  std::string url = std::string(tls ? "https://" : "http://") + (IsIpv6(a) ? "[" + a + "]" : a);
+  if (impl_->port != (tls ? 443 : 80)) url += ":" + std::to_string(impl_->port);
+  return url;
+}
+
+std::string Server::Url(const std::string& path, const std::string& address) const {
+  return BaseUrl(address) + path;
+}
+
+std::string Server::CaBundlePath() const {
+  return impl_->options.tls ? TlsCa::Shared().BundlePath() : "";
+}
+
+PackageSide& Server::Packages() { return impl_->packages; }
+HttpDnsSide& Server::HttpDns() { return impl_->httpDns; }
+RequestLog& Server::Log() { return impl_->log; }
+
+std::vector<RecordedRequest> Server::Requests() const { return impl_->log.Snapshot(); }
+
+bool Server::WaitFor(const RequestLog::Predicate& pred, std::chrono::milliseconds timeout) const {
+  return impl_->log.WaitFor(pred, timeout);
+}
+
+bool Server::WaitForRequests(size_t count, const std::string& method, const std::string& path,
+                             std::chrono::milliseconds timeout) const {
+  return impl_->log.WaitFor(
+      [&](const std::vector<RecordedRequest>& all) {
+        size_t n = 0;
+        for (const auto& r : all) {
+          if ((method.empty() || r.method == method) && (path.empty() || r.path == path)) ++n;
+        }
+        return n >= count;
+      },
+      timeout);
+}
+
+}  // namespace testbed

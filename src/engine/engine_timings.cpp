@@ -16,7 +16,6 @@ EngineTimings& Timings() {
   }();
   return timings;
 }
-thread_local EngineTimings tCopy;
 }  // namespace
 
 EngineTimings FastEngineTimings() {
@@ -30,10 +29,9 @@ EngineTimings FastEngineTimings() {
   return t;
 }
 
-const EngineTimings& GetEngineTimings() {
+EngineTimings GetEngineTimings() {
   std::lock_guard<std::mutex> guard(gTimingsLock);
-  tCopy = Timings();
-  return tCopy;
+  return Timings();
 }
 
 void SetEngineTimings(const EngineTimings& timings) {

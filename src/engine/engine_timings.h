@@ -14,7 +14,7 @@ struct EngineTimings {
 };
 
 // Read once from the environment on first use (NUV_ENGINE_FAST=1 selects FastEngineTimings).
-const EngineTimings& GetEngineTimings();
+EngineTimings GetEngineTimings();
 void SetEngineTimings(const EngineTimings& timings);
 EngineTimings FastEngineTimings();
 

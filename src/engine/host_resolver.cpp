@@ -50,6 +50,8 @@ bool CHostResolver::ResolveHost(const std::string& url, bool force, IResolveTarg
     table_.AddressList(host8, list);
     if (target.Addresses().SetAddressUses(list)) return true;
   }
+  // No fixed addresses then: stale ones from an earlier resolution must not pin connections.
+  target.Addresses().SetAddressUses({});
   NUV_LOG(1, "[ERROR] multi, get dns info failed!");
   int32_t error = 2;
   target.SendNotification(kNotifyPackageInfoFailed, reinterpret_cast<intptr_t>(&error));

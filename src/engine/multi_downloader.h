@@ -1,0 +1,121 @@
+// One task's download: size query, a sized temporary file cut into ranges, one RangeConnection
+// per range, work stealing, re-fetches, resume record, checks and the final rename; up to ten
+// attempts on its own thread, every step reported to its IObserver.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/address_uses.h"
+#include "engine/downloader_interfaces.h"
+#include "engine/host_resolution.h"
+#include "engine/package_file.h"
+#include "engine/range_connection.h"
+
+namespace ns_NUK {
+
+inline constexpr int kConnectionCount = 24;
+inline constexpr int kMaxConnections = 48;
+inline constexpr int kBufferSize = 0x500000;
+inline constexpr int64_t kMinBuffer = 1024 * 1024;
+inline constexpr int kAttempts = 10;
+inline constexpr int kForcedResolveAttempt = 5;
+inline constexpr int64_t kSaveEvery = 31457280;
+// Re-fetches of one range that bring no byte before the range is given up for the attempt.
+inline constexpr int kMaxFruitlessRefetches = 3;
+
+class CMultiDownloader : public IFileWriter, private IResolveTarget {
+ public:
+  CMultiDownloader() = default;
+  ~CMultiDownloader() override;
+
+  void SetObserver(IObserver* observer) { observer_ = observer; }
+  void SetServerMd5(const std::string& md5);
+  void SetExeVersion(const std::string& version) { exeVersion_ = version; }
+  bool Start(int taskId, const std::string& url, const std::string& folder);
+  void CancelAll();
+  bool ResumeAll();
+  void SetNotificationsOn(bool on) { notificationsOn_.store(on); }
+
+  int64_t Write(int64_t offset, int64_t length, const void* data) override;
+
+  void GetProgress(int64_t* total, int64_t* downloaded, int64_t* attempts, int* elapsedSeconds);
+  void GetStrings(std::u16string* url, std::u16string* folder, std::u16string* fileName);
+
+ private:
+  enum AttemptEnd { kNextAttempt, kStopAttempts };
+
+  // IResolveTarget
+  int CurrentResult() const override { return result_.load(); }
+  void SetTotal(int64_t total) override { total_.store(total); }
+  void SendNotification(int type, intptr_t payload, int extra1, int extra2) override {
+    Send(type, payload, extra1, extra2);
+  }
+  AddressUses& Addresses() override { return addresses_; }
+
+  void Run();
+  AttemptEnd RunAttempt();
+  bool PrepareAttempt();
+  bool StartConnection(int64_t start, int64_t end, int64_t bufferSize, const std::string& ip);
+  bool PollCycle();
+  void ProcessFinished(RangeConnection* c);
+  bool Split(const std::string& ip);
+  int FlowAdjustment(int n);
+  void ProgressPass(bool allowSave);
+  void SaveResumeRecord();
+  bool CutResumeRecord();
+  bool Covered();
+  void JoinConnections();
+  void DeleteConnections();
+  void SizeByMemory();
+  int64_t SizeQuery();
+  bool CreateTempFile(const std::string& path, int64_t size);
+  bool CheckFileSize(const std::string& path, bool report);
+  bool CheckFileMd5(const std::string& path, bool report);
+  int64_t DownloadedNow(int64_t* attemptBytes);
+  // False when nothing was delivered (notifications off or no observer).
+  bool Send(int type, intptr_t payload = 0, int extra1 = 0, int extra2 = 0);
+  void SendProgress(int64_t downloaded, int speed);
+  std::string TempPath() const { return targetPath_ + ".~P2S"; }
+  static int64_t Now();
+  static uint32_t TrafficEstimate();
+
+  IObserver* observer_ = nullptr;
+  int taskId_ = 0;
+  std::string fileName_;
+  std::string url_;
+  std::string expectedMd5_;
+  std::string exeVersion_;
+  std::atomic<int> attempt_{0};
+  std::atomic<int> result_{0};
+  std::atomic<bool> notificationsOn_{true};
+  std::string folder_;
+  std::string targetPath_;  // UTF-8; shown as UTF-16 through GetStrings
+  std::atomic<int64_t> total_{0};
+  std::atomic<int64_t> cached_{0};
+  std::atomic<int64_t> attemptStart_{0};
+  int64_t attemptEnd_ = 0;
+  int64_t lastReported_ = 0;
+  int64_t saveMark_ = 0;
+  AddressUses addresses_;
+  std::vector<RangeConnection*> connections_;
+  std::thread thread_;
+  std::mutex listLock_;  // the connection-list lock: the list during walks and appends
+  mutable std::mutex infoLock_;  // the texts GetStrings copies
+  bool rangeMode_ = true;
+  int connectionCount_ = kConnectionCount;
+  int bufferSize_ = kBufferSize;
+  PackageFile file_;
+  uint32_t trafficBaseline_ = 0;
+  uint64_t bytesBaseline_ = 0;
+  std::map<int64_t, int64_t> needed_;      // the ranges this attempt must bring in
+  std::map<int64_t, int> fruitless_;       // re-fetch start -> failures without a byte
+  int lastFailure_ = 0;                    // 2 connect-type, 3 other, 4 send; never reset by re-fetches
+};
+
+}  // namespace ns_NUK

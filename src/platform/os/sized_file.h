@@ -1,0 +1,37 @@
+// File primitives of the download engine: creating a file with its blocks reserved up front
+// (posix_fallocate, never sparse), positioned writes and reads, truncation, rename. Errors are
+// errno values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace nuv::os {
+
+// Removes a file; true when it is gone (also when it did not exist).
+bool RemoveFile(const std::string& path, int* error = nullptr);
+bool IsDirectory(const std::string& path);
+// Creates the folder and every missing parent; true when it exists afterwards.
+bool MakeDirectories(const std::string& folder);
+// Creates (or truncates) a file for writing; the descriptor, or -1 with `error` set.
+int CreateForWrite(const std::string& path, int& error);
+// Opens an existing file for reading and writing; -1 with `error` set when it cannot.
+int OpenReadWrite(const std::string& path, int& error);
+// Opens an existing file for reading; -1 with `error` set when it cannot.
+int OpenRead(const std::string& path, int& error);
+void CloseFd(int fd);
+// Reserves `size` bytes from offset 0 (zero-filled); 0 or the errno (ENOSPC: disk full).
+int Reserve(int fd, int64_t size);
+// Writes all bytes at the offset; false with `error` set when it could not.
+bool WriteAt(int fd, int64_t offset, const void* data, int64_t length, int& error);
+// Reads exactly `length` bytes at the offset; false otherwise.
+bool ReadAt(int fd, int64_t offset, void* data, int64_t length);
+bool Truncate(int fd, int64_t size, int& error);
+// Size of the open file, or -1.
+int64_t FdSize(int fd);
+// Size of the file at the path, or -1 when it cannot be read.
+int64_t FileSize(const std::string& path);
+// Renames, replacing the target; false with `error` set.
+bool RenameFile(const std::string& from, const std::string& to, int& error);
+
+}  // namespace nuv::os

@@ -1,0 +1,86 @@
+#include "session/config_folder.h"
+
+#include <cerrno>
+#include <vector>
+
+#include "platform/folder_utils.h"
+#include "shell/log/simple_log.h"
+#include "xml/utf.h"
+
+namespace {
+
+// An empty text stays empty: it names no folder (and must not become the root).
+std::u16string WithSlash(std::u16string folder) {
+  if (!folder.empty() && folder.back() != u'/') folder += u'/';
+  return folder;
+}
+
+// The folder "Download" under the brand at a drive root (directly at the root without a brand).
+std::u16string DriveDownloadFolder(const std::u16string& root, const std::u16string& brand) {
+  std::u16string folder = WithSlash(root);
+  if (!brand.empty()) folder += brand + u"/";
+  return folder + u"Download/";
+}
+
+std::u16string FindExistingDownloadFolder(const std::vector<std::u16string>& drives,
+                                          const std::u16string& brand) {
+  for (const std::u16string& root : drives) {
+    std::u16string folder = DriveDownloadFolder(root, brand);
+    if (platform::FolderExists(folder)) return folder;
+  }
+  return {};
+}
+
+std::u16string DefaultFolder(const std::vector<std::u16string>& drives,
+                             const std::u16string& brand) {
+  std::u16string best;
+  uint64_t bestFree = 0;
+  for (const std::u16string& root : drives) {
+    const uint64_t free = platform::GetFreeDiskSpace(root);
+    if (best.empty() || free > bestFree) {
+      best = root;
+      bestFree = free;
+    }
+  }
+  if (best.empty() || WithSlash(best) == WithSlash(platform::GetSystemDriveRoot()))
+    return platform::GetSharedDocumentsFolder(brand);
+
+  std::u16string folder = DriveDownloadFolder(best, brand);
+  if (!platform::CreateFolderChain(folder))
+    NUV_LOG(1, "[ERROR] create folder=[%s] failed!", WideToUtf8(folder).c_str());
+  return folder;
+}
+
+// The write probe leaves the reason in errno; it is cleared first so a success leaves no stale one.
+bool Writable(const std::u16string& folder, int& error) {
+  errno = 0;
+  const bool ok = platform::CanWriteToFolder(folder);
+  error = ok ? 0 : errno;
+  return ok;
+}
+
+}  // namespace
+
+std::u16string ChooseConfigFolder(const std::u16string& brand) {
+  std::vector<std::u16string> drives;
+  platform::ListFixedDrives(drives);
+
+  std::u16string folder = FindExistingDownloadFolder(drives, brand);
+  if (folder.empty()) folder = DefaultFolder(drives, brand);
+  folder = WithSlash(folder);
+
+  int error = 0;
+  if (Writable(folder, error)) return folder;
+  NUV_LOG(2, "[WARN] get default folder=[%s] failed, err=[%d].", WideToUtf8(folder).c_str(),
+          error);
+
+  folder = WithSlash(platform::GetModuleSubFolder(brand));
+  if (Writable(folder, error)) return folder;
+  NUV_LOG(2, "[WARN] get exe folder=[%s] failed, err=[%d].", WideToUtf8(folder).c_str(), error);
+
+  folder = WithSlash(platform::GetTempSubFolder(brand));
+  if (!Writable(folder, error))
+    NUV_LOG(1, "[ERROR] get temp folder=[%s] failed! err=[%d].", WideToUtf8(folder).c_str(),
+            error);
+  return folder;
+}

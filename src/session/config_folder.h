@@ -1,0 +1,12 @@
+// Where the run configuration and the downloaded packages live, chosen from the brand over the
+// fixed drives.
+#pragma once
+
+#include <string>
+
+// 1. The first drive (in listing order) holding <root>/<brand>/Download wins.
+// 2. Else the drive with the most free space (first on a tie): the system drive gives
+//    <shared documents>/<brand>/, any other <root>/<brand>/Download/, created.
+// 3. Unwritable: <exe folder>/<brand>/, then <temp folder>/<brand>/ (used even if unwritable).
+// An empty brand means no brand level on the drives and "Veltrin" elsewhere. Ends in '/'.
+std::u16string ChooseConfigFolder(const std::u16string& brand);

@@ -1,0 +1,92 @@
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "session/config_number.h"
+#include "session/nuv_mgr.h"
+#include "shell/log/simple_log.h"
+#include "xml/utf.h"
+#include "xml/xml_document.h"
+
+namespace {
+
+constexpr const char16_t* kRunConfigDeclaration =
+    u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
+bool ReadFileBytes(const std::string& path, std::string& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), {});
+  return !in.bad();
+}
+
+// Written beside the target and renamed over it, so an interrupted write never leaves a cut-off
+// file in place of the previous run configuration.
+bool ReplaceFile(const std::string& path, const std::string& bytes) {
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      std::remove(temporary.c_str());
+      return false;
+    }
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void NuvMgr::ReadRunConfig() {
+  if (runConfigPath.empty()) return;
+  NUV_LOG(3, "[INFO] ReadRunConfig");
+
+  std::string bytes;
+  if (!ReadFileBytes(WideToUtf8(runConfigPath), bytes)) return;
+  XmlDocument doc;
+  if (!doc.LoadText(Utf8ToWide(bytes)) || !doc.NextElement(u"config")) return;
+
+  std::lock_guard<std::mutex> hold(runConfigLock);
+  doc.ChildText(u"Status", Status);
+  doc.ChildText(u"JoinExp", JoinExp);
+  doc.ChildText(u"SelectLang", SelectLang);
+  doc.ChildText(u"InstallPath", InstallPath);
+  doc.ChildText(u"AgreeExtInstall", AgreeExtInstall);
+  doc.ChildText(u"TmpPackagePath", TmpPackagePath);
+  resumeDownload = DecimalValue(Status) == 1;
+}
+
+void NuvMgr::WriteRunConfig() {
+  if (forkMode || runConfigPath.empty()) return;
+  NUV_LOG(3, "[INFO] WriteRunConfig");
+
+  std::lock_guard<std::mutex> hold(runConfigLock);
+  XmlDocument doc;
+  doc.LoadText(kRunConfigDeclaration);  // no root yet, so this reports "not well formed"
+  doc.AddElement(u"config", u"");
+  doc.Descend();
+  doc.AddElement(u"Status", Status);
+  doc.AddElement(u"JoinExp", JoinExp);
+  doc.AddElement(u"SelectLang", SelectLang);
+  doc.AddElement(u"InstallPath", InstallPath);
+  doc.AddElement(u"AgreeExtInstall", AgreeExtInstall);
+  doc.AddElement(u"TmpPackagePath", TmpPackagePath);
+  doc.Ascend();
+  // A failed write is not reported: the next write tries again, and a missing file only means
+  // that the run starts afresh.
+  ReplaceFile(WideToUtf8(runConfigPath), WideToUtf8(doc.DocumentText()));
+}
+
+void NuvMgr::DeleteRunConfig() {
+  std::lock_guard<std::mutex> hold(runConfigLock);
+  resumeDownload = false;
+  if (forkMode || runConfigPath.empty()) return;
+  std::remove(WideToUtf8(runConfigPath).c_str());
+}

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "session/config_number.h"
+#include "session/nuv_mgr.h"
+#include "session/session_env.h"
+#include "xml/utf.h"
+
+namespace {
+
+class RunConfigTest : public SessionEnvTest {
+ protected:
+  void SetUp() override {
+    SessionEnvTest::SetUp();
+    mgr_.configFolder = Utf8ToWide(Root());
+    mgr_.runConfigPath = Utf8ToWide(Path());
+  }
+  std::string Path() const { return Root() + "NUV_DOWNTASK_10707.xml"; }
+
+  NuvMgr mgr_;
+};
+
+TEST_F(RunConfigTest, WriteThenReadGivesTheSameMembersAndTheExactText) {
+  mgr_.Status = u"1";
+  mgr_.JoinExp = u"";
+  mgr_.SelectLang = u"DEU";
+  mgr_.InstallPath = u"/opt/Veltrin & Co/<Capturo>";
+  mgr_.AgreeExtInstall = u"1";
+  mgr_.TmpPackagePath = u"/var/lib/Veltrin/capturo-setup.run.~P2S";
+  mgr_.WriteRunConfig();
+
+  EXPECT_EQ(ReadWholeFile(Path()),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<config>\r\n"
+            "<Status>1</Status>\r\n"
+            "<JoinExp/>\r\n"
+            "<SelectLang>DEU</SelectLang>\r\n"
+            "<InstallPath>/opt/Veltrin &amp; Co/&lt;Capturo&gt;</InstallPath>\r\n"
+            "<AgreeExtInstall>1</AgreeExtInstall>\r\n"
+            "<TmpPackagePath>/var/lib/Veltrin/capturo-setup.run.~P2S</TmpPackagePath>\r\n"
+            "</config>\r\n");
+  EXPECT_TRUE(Logged("[INFO] WriteRunConfig"));
+  EXPECT_FALSE(std::filesystem::exists(Path() + ".tmp"));
+
+  NuvMgr read;
+  read.runConfigPath = mgr_.runConfigPath;
+  read.AgreeExtInstall = u"changed";
+  read.ReadRunConfig();
+  EXPECT_TRUE(Logged("[INFO] ReadRunConfig"));
+  EXPECT_EQ(read.Status, u"1");
+  EXPECT_EQ(read.JoinExp, u"");
+  EXPECT_EQ(read.SelectLang, u"DEU");
+  EXPECT_EQ(read.InstallPath, mgr_.InstallPath);
+  EXPECT_EQ(read.AgreeExtInstall, u"1");
+  EXPECT_EQ(read.TmpPackagePath, mgr_.TmpPackagePath);
+  EXPECT_TRUE(read.resumeDownload);
+}
+
+TEST_F(RunConfigTest, StatusDecidesTheResumeFlagAndMissingChildrenKeepDefaults) {
+  struct Case {
+    const char* status;
+    bool resume;
+  };
+  for (const Case& c : {Case{"1", true}, Case{"01", true}, Case{"0", false}, Case{"2", false},
+                        Case{"yes", false}, Case{"", false}}) {
+    WriteWholeFile(Path(), std::string("<config><Status>") + c.status + "</Status></config>");
+    NuvMgr read;
+    read.runConfigPath = mgr_.runConfigPath;
+    read.ReadRunConfig();
+    EXPECT_EQ(read.resumeDownload, c.resume) << c.status;
+    EXPECT_EQ(read.Status, Utf8ToWide(c.status));
+    EXPECT_EQ(read.AgreeExtInstall, u"1");
+    EXPECT_EQ(read.SelectLang, u"");
+  }
+}
+
+TEST_F(RunConfigTest, MissingOrBrokenFilesKeepTheDefaults) {
+  const std::string full =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<config>\r\n<Status>1</Status>\r\n"
+      "<SelectLang>DEU</SelectLang>\r\n</config>\r\n";
+  const std::string broken[] = {
+      "",                                  // empty
+      "\x01\xff garbage \xfe",             // not XML
+      full.substr(0, full.size() / 2),     // cut off in the middle
+      "<other><Status>1</Status></other>",  // another root
+  };
+  {
+    NuvMgr read;
+    read.runConfigPath = mgr_.runConfigPath;  // no file at all
+    read.ReadRunConfig();
+    EXPECT_EQ(read.Status, u"0");
+    EXPECT_EQ(read.AgreeExtInstall, u"1");
+    EXPECT_FALSE(read.resumeDownload);
+  }
+  for (const std::string& text : broken) {
+    WriteWholeFile(Path(), text);
+    NuvMgr read;
+    read.runConfigPath = mgr_.runConfigPath;
+    read.ReadRunConfig();
+    EXPECT_EQ(read.Status, u"0") << text;
+    EXPECT_EQ(read.SelectLang, u"") << text;
+    EXPECT_EQ(read.AgreeExtInstall, u"1") << text;
+    EXPECT_FALSE(read.resumeDownload) << text;
+  }
+}
+
+TEST_F(RunConfigTest, ForkModeNeverWritesOrDeletes) {
+  WriteWholeFile(Path(), "previous");
+  mgr_.forkMode = true;
+  mgr_.Status = u"1";
+  mgr_.resumeDownload = true;
+  mgr_.WriteRunConfig();
+  EXPECT_EQ(ReadWholeFile(Path()), "previous");
+  mgr_.DeleteRunConfig();
+  EXPECT_EQ(ReadWholeFile(Path()), "previous");
+  EXPECT_FALSE(mgr_.resumeDownload);
+  EXPECT_FALSE(Logged("WriteRunConfig"));
+}
+
+TEST_F(RunConfigTest, DeleteClearsTheFlagAndRemovesTheFile) {
+  mgr_.WriteRunConfig();
+  ASSERT_TRUE(std::filesystem::exists(Path()));
+  mgr_.resumeDownload = true;
+  mgr_.DeleteRunConfig();
+  EXPECT_FALSE(mgr_.resumeDownload);
+  EXPECT_FALSE(std::filesystem::exists(Path()));
+}
+
+TEST_F(RunConfigTest, WithoutAPathNothingIsReadOrWritten) {
+  NuvMgr none;
+  none.ReadRunConfig();
+  none.WriteRunConfig();
+  EXPECT_FALSE(Logged("RunConfig"));
+}
+
+TEST(ConfigNumber, DecimalValueReadsLikeTheCLibrary) {
+  struct Case {
+    const char16_t* text;
+    int64_t value;
+  };
+  const Case cases[] = {{u"01", 1},     {u"  42abc", 42}, {u"-7", -7}, {u"+3", 3},
+                        {u"abc", 0},    {u"", 0},         {u"1 2", 1},
+                        {u"99999999999999999999", INT64_MAX}};
+  for (const Case& c : cases) EXPECT_EQ(DecimalValue(c.text), c.value) << WideToUtf8(c.text);
+}
+
+}  // namespace

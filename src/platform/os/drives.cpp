@@ -56,25 +56,32 @@ SystemDriveProvider::SystemDriveProvider(std::string mountTable) : mountTable_(s
 
 std::vector<std::string> SystemDriveProvider::FixedDriveRoots() {
   std::vector<std::string> roots{"/"};
-  std::set<dev_t> seen;
-  struct stat rootStat;
-  if (stat("/", &rootStat) == 0) seen.insert(rootStat.st_dev);
   std::optional<std::string> table = ReadFile(mountTable_);
   if (!table) return roots;
+  struct Mount {
+    std::string source, point, options;
+  };
+  std::vector<Mount> mounts;
   std::stringstream lines(*table);
   std::string line;
   while (std::getline(lines, line)) {
     std::stringstream fields(line);
-    std::string source, mountPoint, type, options;
-    if (!(fields >> source >> mountPoint >> type >> options)) continue;
-    mountPoint = Unescape(mountPoint);
-    if (source.compare(0, 5, "/dev/") != 0 || mountPoint.empty() || mountPoint[0] != '/') continue;
-    if (mountPoint == "/" || UnderPseudoFolder(mountPoint) || IsReadOnly(options)) continue;
-    // A bind mount of a file, or a further mount of a device already listed, is no new drive.
+    std::string source, point, type, options;
+    if (fields >> source >> point >> type >> options) mounts.push_back({source, Unescape(point), options});
+  }
+  // Further mounts of a device already listed (bind mounts, subvolumes) are no new drive; the
+  // device of "/" is listed by "/" itself.
+  std::set<std::string> seen;
+  for (const Mount& m : mounts) {
+    if (m.point == "/") seen.insert(m.source);
+  }
+  for (const Mount& m : mounts) {
+    if (m.source.compare(0, 5, "/dev/") != 0 || m.point.empty() || m.point[0] != '/') continue;
+    if (m.point == "/" || UnderPseudoFolder(m.point) || IsReadOnly(m.options)) continue;
     struct stat st;
-    if (stat(mountPoint.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
-    if (!seen.insert(st.st_dev).second) continue;
-    roots.push_back(WithSlash(mountPoint));
+    if (stat(m.point.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;  // e.g. a bound file
+    if (!seen.insert(m.source).second) continue;
+    roots.push_back(WithSlash(m.point));
   }
   return roots;
 }

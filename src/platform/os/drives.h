@@ -24,8 +24,8 @@ class IDriveProvider {
 
 // The real provider: /proc/self/mounts (or the given mount table) and statvfs.
 // A mount counts when its source is a device under /dev/, it is mounted read-write on a folder
-// outside /proc, /sys, /dev, /run and /boot, and it is the first mount of that device; "/" always
-// counts.
+// outside /proc, /sys, /dev, /run and /boot, and it is the first folder mount of that device (the
+// device of "/" is taken by "/"); "/" always counts.
 class SystemDriveProvider : public IDriveProvider {
  public:
   explicit SystemDriveProvider(std::string mountTable = "/proc/self/mounts");

@@ -157,6 +157,12 @@ std::string LocaleNameFromFile(const std::string& path) {
   return FirstSet(kPrecedence, valueOf);
 }
 
+std::vector<std::string> KnownLocaleNames() {
+  std::vector<std::string> names;
+  for (const LocaleRow& row : kLocales) names.push_back(row.name);
+  return names;
+}
+
 uint32_t SystemDefaultLcid() {
   std::string name = LocaleNameFromFile(RootPrefix() + "/etc/default/locale");
   if (name.empty()) return UserDefaultLcid();

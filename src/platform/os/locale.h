@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nuv::os {
 
@@ -26,5 +27,8 @@ uint32_t SystemDefaultLcid();
 // The locale name a file of "NAME=value" lines sets (quotes removed), in the order above; empty
 // when none. Exposed for tests.
 std::string LocaleNameFromFile(const std::string& path);
+
+// Every POSIX name the mapping knows (without code set), for coverage checks.
+std::vector<std::string> KnownLocaleNames();
 
 }  // namespace nuv::os

@@ -1,0 +1,21 @@
+#include "shell/command_line.h"
+
+#include "xml/utf.h"
+
+CommandLineTable::CommandLineTable(const std::vector<std::string>& args) {
+  for (const std::string& arg : args) {
+    std::u16string wide = Utf8ToWide(arg);
+    size_t eq = wide.find(u'=');
+    if (eq == std::u16string::npos)
+      table_[wide] = u"";
+    else
+      table_[wide.substr(0, eq)] = wide.substr(eq + 1);
+  }
+}
+
+std::u16string CommandLineTable::Value(const std::u16string& key) const {
+  auto it = table_.find(key);
+  return it == table_.end() ? std::u16string() : it->second;
+}
+
+bool CommandLineTable::IsForkMode() const { return Value(u"OnlyForkInstallDependent") == u"1"; }

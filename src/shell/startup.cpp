@@ -1,0 +1,126 @@
+#include "shell/startup.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/os/admin.h"
+#include "platform/os/files.h"
+#include "platform/os/folders.h"
+#include "platform/os/instance_lock.h"
+#include "platform/os/message_box.h"
+#include "session/nuv_mgr.h"
+#include "shell/command_line.h"
+#include "shell/language_table.h"
+#include "shell/log/simple_log.h"
+#include "xml/utf.h"
+
+namespace {
+
+constexpr const char* kNotAdminText =
+    "You must be logged in as administrator when installing this program.";
+
+// The box of an early stop: interactive mode only, never in fork mode.
+void FailureBox(bool fork, const char* text) {
+  if (!fork) nuv::os::ShowErrorBox(text, "Error");
+}
+
+// Applies HostLang, HostVersion and HostHwnd, in that order.
+void ApplyHostValues(const CommandLineTable& cmd, NuvMgr& mgr) {
+  std::u16string lang = cmd.Value(u"HostLang");
+  if (!lang.empty()) {
+    mgr.SelectLang = lang;
+    NUV_LOG(3, "[INFO] set select lang=[%s].", WideToUtf8(lang).c_str());
+  }
+  mgr.hostVersion = cmd.Value(u"HostVersion");
+  std::string hwnd = WideToUtf8(cmd.Value(u"HostHwnd"));
+  if (hwnd.empty()) return;
+  // The host always passes its own handle in decimal; anything else is treated as absent.
+  errno = 0;
+  char* end = nullptr;
+  long long value = std::strtoll(hwnd.c_str(), &end, 10);
+  if (errno != 0 || end == hwnd.c_str() || *end != '\0' || value < INT32_MIN || value > INT32_MAX) {
+    NUV_LOG(2, "[WARN] ignore host hwnd=[%s].", hwnd.c_str());
+    return;
+  }
+  mgr.hostHwnd = value;
+  NUV_LOG(3, "[INFO] set host hwnd=[%x].", static_cast<unsigned>(value));
+}
+
+}  // namespace
+
+std::string ChooseLogFolder() {
+  const std::string temp = nuv::os::TempFolder();
+  std::string folder = temp;
+  for (const char* level : {"Veltrin", "NUV"}) {
+    folder += level;
+    folder += '/';
+    if (!nuv::os::IsDirectory(folder) && !nuv::os::MakeDirectory(folder)) return temp;
+  }
+  return folder;
+}
+
+int RunStartup(const std::vector<std::string>& args, NuvMgr& mgr, const StartupHooks& hooks) {
+  // 1. Command line and mode.
+  const CommandLineTable cmd(args);
+  const bool fork = cmd.IsForkMode();
+
+  // 2. The log. It outlives this function's callers only through the process-wide pointer, which
+  // is cleared again before returning so a test can run the start-up more than once.
+  simpleLog log(ChooseLogFolder() + (fork ? "vtForkNUV.log" : "vtNUV.log"));
+  log.Init();
+  SetSimpleLog(&log);
+  struct LogUninstall {
+    ~LogUninstall() { SetSimpleLog(nullptr); }
+  } logUninstall;
+  NUV_LOG(3, "[INFO] start, fork=[%d].", fork ? 1 : 0);
+
+  // 3. The crash handler is installed here once it exists.
+
+  // 4. Elevation.
+  if (!nuv::os::IsAdministrator()) {
+    NUV_LOG(1, "[ERROR] %s", kNotAdminText);
+    FailureBox(fork, kNotAdminText);
+    return -1;
+  }
+
+  // 5.-7. Mode, product configuration, run configuration.
+  mgr.forkMode = fork;
+  if (!mgr.LoadLocalXml()) {
+    NUV_LOG(1, "[ERROR] LoadLocalXml failed!");
+    FailureBox(fork, "Load product xml error.");
+    return -1;
+  }
+  mgr.ReadRunConfig();
+
+  // 8. The host's values override what the run configuration said.
+  if (fork) ApplyHostValues(cmd, mgr);
+
+  // 9. Language and strings.
+  LanguageTable language;
+  if (!language.loadLangXML(mgr.ProductBrand)) {
+    NUV_LOG(1, "[ERROR] loadLangXML failed!");
+    FailureBox(fork, "Load lang xml error.");
+    return -1;
+  }
+
+  // 10. One interactive and one fork instance per product at a time.
+  nuv::os::InstanceLock instance(WideToUtf8(mgr.ProductName) + "_nuv" + (fork ? "_fork" : ""));
+  if (instance.AlreadyExisted()) {
+    NUV_LOG(2, "[WARN] Already exist PreInstance.");
+    // Interactive mode brings the running instance's window to the front once windows exist.
+    return -1;
+  }
+
+  // 11. COM has no counterpart here. 12.-16. The skin, the window and its message loop.
+  if (hooks.runWindow) {
+    NUV_LOG(3, "[INFO] MessageLoop");
+    hooks.runWindow(mgr, language);
+    NUV_LOG(3, "[INFO] MessageLoop end");
+  }
+
+  // 17. Orderly end; the lock is released with `instance`.
+  instance.Release();
+  // The engine front object, once the controller owns one, is shut down here.
+  NUV_LOG(3, "[INFO] exit!");
+  return 0;
+}

@@ -1,0 +1,25 @@
+// The program's spine: brings the pieces up in a fixed order and stops early, with a fixed log line
+// and (interactive mode only) a fixed message box, when one fails.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class NuvMgr;
+class LanguageTable;
+
+struct StartupHooks {
+  // Runs the window and its message loop once everything before it is up; returns when the main
+  // window ends the loop. Without one (no window yet) the start-up goes straight to the orderly end.
+  std::function<void(NuvMgr&, LanguageTable&)> runWindow;
+};
+
+// Runs the whole start-up for the arguments argv[1..] and returns the process exit code: 0 after a
+// normal end, -1 for every early stop.
+int RunStartup(const std::vector<std::string>& args, NuvMgr& mgr, const StartupHooks& hooks = {});
+
+// The log folder: "<temp>/Veltrin/NUV/", each level created; the temporary folder itself when a
+// level cannot be created.
+std::string ChooseLogFolder();

@@ -1,0 +1,174 @@
+#include "shell/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/os/admin.h"
+#include "platform/os/instance_lock.h"
+#include "session/nuv_mgr.h"
+#include "shell/command_line.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// Every run gets its own temporary, lock, registry and system folders, no display, and the
+// shipped resources with the loopback endpoints.
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(dir_.File("lock"));
+    std::filesystem::create_directories(dir_.File("root/var/lib"));
+    std::filesystem::create_directories(dir_.File("root/opt"));
+    std::filesystem::create_directories(dir_.File("res"));
+    std::filesystem::copy_file(std::string(NUV_SOURCE_DIR) + "/tests/fixtures/loopback/endpoints.xml",
+                               dir_.File("res/endpoints.xml"));
+    Set("TMPDIR", dir_.Path());
+    Set("NUV_LOCK_DIR", dir_.File("lock"));
+    Set("NUV_REGISTRY_DIR", dir_.File("reg"));
+    Set("NUV_ROOT_PREFIX", dir_.File("root"));
+    Set("NUV_RESOURCE_DIR", dir_.File("res"));
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    nuv::os::SetAdministratorOverride(true);
+  }
+  void TearDown() override {
+    nuv::os::SetAdministratorOverride(std::nullopt);
+    for (const char* name : {"TMPDIR", "NUV_LOCK_DIR", "NUV_REGISTRY_DIR", "NUV_ROOT_PREFIX"})
+      unsetenv(name);
+    setenv("NUV_RESOURCE_DIR", (std::string(NUV_SOURCE_DIR) + "/tests/fixtures/loopback").c_str(), 1);
+  }
+  void Set(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
+
+  int Run(const std::vector<std::string>& args, std::string* errOut = nullptr) {
+    testing::internal::CaptureStderr();
+    int code = RunStartup(args, mgr_);
+    std::string err = testing::internal::GetCapturedStderr();
+    if (errOut) *errOut = err;
+    return code;
+  }
+  std::string Log(const char* name = "vtNUV.log") { return ReadWholeFile(dir_.File(std::string("Veltrin/NUV/") + name)); }
+  void MarkMissing(const char* resourceFile) { WriteWholeFile(dir_.File(std::string("res/") + resourceFile + ".missing"), ""); }
+
+  TempDir dir_;
+  NuvMgr mgr_;
+};
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST_F(StartupTest, InteractiveRunWithoutArgumentsEndsNormally) {
+  std::string err;
+  EXPECT_EQ(Run({}, &err), 0);
+  EXPECT_TRUE(err.empty()) << err;
+  std::string log = Log();
+  EXPECT_TRUE(Contains(log, "[INFO] start, fork=[0]."));
+  EXPECT_TRUE(Contains(log, "[INFO] LoadLocalXml"));
+  EXPECT_TRUE(Contains(log, "[INFO] exit!"));
+  EXPECT_FALSE(mgr_.forkMode);
+  EXPECT_EQ(mgr_.ProductName, u"Capturo");
+}
+
+TEST_F(StartupTest, ForkModeTakesTheHostValues) {
+  EXPECT_EQ(Run({"OnlyForkInstallDependent=1", "HostLang=de", "HostVersion=8.0.1", "HostHwnd=1234"}), 0);
+  std::string log = Log("vtForkNUV.log");
+  EXPECT_TRUE(Contains(log, "[INFO] start, fork=[1]."));
+  EXPECT_TRUE(Contains(log, "[INFO] set select lang=[de]."));
+  EXPECT_TRUE(Contains(log, "[INFO] set host hwnd=[4d2]."));
+  EXPECT_TRUE(mgr_.forkMode);
+  EXPECT_EQ(mgr_.SelectLang, u"de");
+  EXPECT_EQ(mgr_.hostVersion, u"8.0.1");
+  EXPECT_EQ(mgr_.hostHwnd, 1234);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("Veltrin/NUV/vtNUV.log")));
+}
+
+TEST_F(StartupTest, ForkModeWithEmptyOrBadHostWindowStoresNone) {
+  for (const char* hwnd : {"HostHwnd=", "HostHwnd=12ab"}) {
+    NuvMgr fresh;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(RunStartup({"OnlyForkInstallDependent=1", hwnd}, fresh), 0) << hwnd;
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(fresh.hostHwnd, 0) << hwnd;
+    EXPECT_FALSE(Contains(Log("vtForkNUV.log"), "set host hwnd")) << hwnd;
+  }
+}
+
+TEST(CommandLineTable, KeysAreExactAndTheLastOccurrenceWins) {
+  struct Case {
+    std::vector<std::string> args;
+    bool fork;
+  } cases[] = {
+      {{}, false},
+      {{"OnlyForkInstallDependent=1"}, true},
+      {{"OnlyForkInstallDependent=true"}, false},
+      {{"onlyforkinstalldependent=1"}, false},
+      {{"OnlyForkInstallDependent=1", "OnlyForkInstallDependent=2"}, false},
+      {{"OnlyForkInstallDependent=2", "OnlyForkInstallDependent=1"}, true},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CommandLineTable(c.args).IsForkMode(), c.fork);
+
+  CommandLineTable table({"Key=a=b", "flag", "Dup=1", "Dup=2"});
+  EXPECT_EQ(table.Value(u"Key"), u"a=b");
+  EXPECT_TRUE(table.Has(u"flag"));
+  EXPECT_EQ(table.Value(u"flag"), u"");
+  EXPECT_EQ(table.Value(u"Dup"), u"2");
+  EXPECT_EQ(table.Value(u"absent"), u"");
+}
+
+// Each early stop: its log line, exit -1, a box (here: standard error) only in interactive mode.
+TEST_F(StartupTest, EveryEarlyStopHasItsLineAndBox) {
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    const char* logLine;
+    const char* boxText;  // null: no box at all
+  };
+  std::unique_ptr<nuv::os::InstanceLock> held;
+  const Case cases[] = {
+      {"not admin", [] { nuv::os::SetAdministratorOverride(false); },
+       "[ERROR] You must be logged in as administrator when installing this program.",
+       "You must be logged in as administrator when installing this program."},
+      {"product xml", [this] { MarkMissing("product.xml"); }, "[ERROR] LoadLocalXml failed!",
+       "Load product xml error."},
+      {"lang xml", [this] { MarkMissing("lang.xml"); }, "[ERROR] loadLangXML failed!",
+       "Load lang xml error."},
+      {"second instance", [&held] { held = std::make_unique<nuv::os::InstanceLock>("Capturo_nuv"); },
+       "[WARN] Already exist PreInstance.", nullptr},
+  };
+  for (const Case& c : cases) {
+    for (bool fork : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (fork ? " fork" : " interactive"));
+      TearDown();
+      std::filesystem::remove_all(dir_.Path());
+      SetUp();
+      held.reset();
+      c.arrange();
+      if (fork && held) held = std::make_unique<nuv::os::InstanceLock>("Capturo_nuv_fork");
+      NuvMgr fresh;
+      testing::internal::CaptureStderr();
+      std::vector<std::string> args;
+      if (fork) args.push_back("OnlyForkInstallDependent=1");
+      EXPECT_EQ(RunStartup(args, fresh), -1);
+      std::string err = testing::internal::GetCapturedStderr();
+      std::string log = Log(fork ? "vtForkNUV.log" : "vtNUV.log");
+      EXPECT_TRUE(Contains(log, c.logLine)) << log;
+      EXPECT_FALSE(Contains(log, "[INFO] exit!"));
+      if (c.boxText && !fork) {
+        EXPECT_TRUE(Contains(err, c.boxText)) << err;
+        EXPECT_TRUE(Contains(err, "Error")) << err;
+      } else {
+        EXPECT_TRUE(err.empty()) << err;
+      }
+    }
+  }
+  held.reset();
+}
+
+TEST_F(StartupTest, AForkInstanceIsNotBlockedByTheInteractiveOne) {
+  nuv::os::InstanceLock interactive("Capturo_nuv");
+  ASSERT_TRUE(interactive.Held());
+  EXPECT_EQ(Run({"OnlyForkInstallDependent=1"}), 0);
+  EXPECT_EQ(Run({}), -1);
+}
+
+}  // namespace

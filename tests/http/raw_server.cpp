@@ -171,10 +171,3 @@ void RawServer::HandleConnection(int fd) {
   changed_.notify_all();
   if (!answer.empty()) WriteAll(fd, answer);
 }
-
-int ClosedLoopbackPort() {
-  int port = 0;
-  int fd = BindLoopback(port);
-  if (fd >= 0) close(fd);
-  return port;
-}

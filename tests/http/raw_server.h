@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "http/closed_port.h"
+
 struct RawRequest {
   std::string requestLine;           // "POST /path?x=1 HTTP/1.0"
   std::vector<std::string> headers;  // header lines without CR LF, in the order received
@@ -56,6 +58,3 @@ class RawServer {
   std::vector<RawRequest> requests_;
   Handler handler_;
 };
-
-// A loopback port with nothing listening on it (connections are refused).
-int ClosedLoopbackPort();

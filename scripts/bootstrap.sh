@@ -11,7 +11,7 @@ packages=(
   libgtk-3-dev
   libxml2-utils iproute2 util-linux procps
   nginx-light aria2
-  xvfb clang libclang-rt-14-dev
+  xvfb clang libclang-rt-14-dev time bc
 )
 
 missing=()

@@ -71,8 +71,7 @@ std::u16string ChooseConfigFolder(const std::u16string& brand) {
 
   int error = 0;
   if (Writable(folder, error)) return folder;
-  NUV_LOG(2, "[WARN] get default folder=[%s] failed, err=[%d].", WideToUtf8(folder).c_str(),
-          error);
+  NUV_LOG(2, "[WARN] get default folder=[%s] failed, err=[%d].", WideToUtf8(folder).c_str(), error);
 
   folder = WithSlash(platform::GetModuleSubFolder(brand));
   if (Writable(folder, error)) return folder;
@@ -80,7 +79,6 @@ std::u16string ChooseConfigFolder(const std::u16string& brand) {
 
   folder = WithSlash(platform::GetTempSubFolder(brand));
   if (!Writable(folder, error))
-    NUV_LOG(1, "[ERROR] get temp folder=[%s] failed! err=[%d].", WideToUtf8(folder).c_str(),
-            error);
+    NUV_LOG(1, "[ERROR] get temp folder=[%s] failed! err=[%d].", WideToUtf8(folder).c_str(), error);
   return folder;
 }

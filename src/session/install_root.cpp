@@ -17,8 +17,7 @@ bool EqualsIgnoringAsciiCase(const std::u16string& a, std::u16string_view b) {
 
 // A drive-relative or relative text names no drive, so it can't be a usable folder.
 bool DriveRootExists(const std::u16string& path) {
-  return !path.empty() && path[0] == u'/' &&
-         platform::FolderExists(platform::GetDriveRootOf(path));
+  return !path.empty() && path[0] == u'/' && platform::FolderExists(platform::GetDriveRootOf(path));
 }
 
 }  // namespace

@@ -136,8 +136,7 @@ void NuvMgr::ReadDependents(XmlDocument& doc) {
   doc.Descend();
   while (doc.NextChild(u"item")) {
     DependentItem item = ReadDependentItem(doc, DependentSource::Local);
-    NUV_LOG(3, "[INFO] LoadLocalXml, dependent.item pid=[%s].",
-            WideToUtf8(item.ProductID).c_str());
+    NUV_LOG(3, "[INFO] LoadLocalXml, dependent.item pid=[%s].", WideToUtf8(item.ProductID).c_str());
     if (!item.IsAcceptable()) continue;
     const bool force = item.MustInstall();
     installTable.Update(static_cast<int32_t>(DecimalValue(item.ProductID)),

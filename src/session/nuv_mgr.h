@@ -92,7 +92,7 @@ class NuvMgr {
   std::u16string InstallPath;
   std::u16string AgreeExtInstall = u"1";
   std::u16string TmpPackagePath;
-  std::mutex runConfigLock;  // guards the six members above and the file
+  std::mutex runConfigLock;     // guards the six members above and the file
   bool resumeDownload = false;  // "Status" read at start-up was 1
 
   // --- Start-up values (UI thread, before other threads exist).

@@ -10,8 +10,7 @@
 
 namespace {
 
-constexpr const char16_t* kRunConfigDeclaration =
-    u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+constexpr const char16_t* kRunConfigDeclaration = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
   std::ifstream in(path, std::ios::binary);

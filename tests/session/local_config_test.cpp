@@ -75,7 +75,8 @@ TEST_F(LocalConfigTest, ShippedConfigurationFillsTheMembers) {
   EXPECT_EQ(mgr.installRoot, Utf8ToWide(Prefix() + "/opt/"));
   EXPECT_EQ(platform::ReadDefaultChannel(), u"official");
 
-  for (const char* line : {"[INFO] LoadLocalXml", "[INFO] LoadLocalXml, dependent.item pid=[10819]."})
+  for (const char* line :
+       {"[INFO] LoadLocalXml", "[INFO] LoadLocalXml, dependent.item pid=[10819]."})
     EXPECT_TRUE(Logged(line)) << line;
   EXPECT_TRUE(Logged("[INFO] config folder=[" + DriveRoot("data") + "Veltrin/Download/]."));
 }
@@ -134,7 +135,7 @@ TEST_F(LocalConfigTest, DependentItemsNeedAnIdAndAPackage) {
   EXPECT_EQ(mgr.dependents[1].ProductArg, u"-a");
   EXPECT_EQ(mgr.dependents[2].Url_Down, u"http://p/d");  // the same id twice: both kept
   EXPECT_EQ(mgr.dependents[2].ForceInstall, u"true");    // the default
-  EXPECT_EQ(mgr.dependents[2].md5, u"");  // the local document supplies no digests
+  EXPECT_EQ(mgr.dependents[2].md5, u"");                 // the local document supplies no digests
 
   EXPECT_FALSE(mgr.installTable.Get(1).has_value());
   EXPECT_TRUE(mgr.installTable.Get(2)->forceInstall);

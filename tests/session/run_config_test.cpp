@@ -80,9 +80,9 @@ TEST_F(RunConfigTest, MissingOrBrokenFilesKeepTheDefaults) {
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<config>\r\n<Status>1</Status>\r\n"
       "<SelectLang>DEU</SelectLang>\r\n</config>\r\n";
   const std::string broken[] = {
-      "",                                  // empty
-      "\x01\xff garbage \xfe",             // not XML
-      full.substr(0, full.size() / 2),     // cut off in the middle
+      "",                                   // empty
+      "\x01\xff garbage \xfe",              // not XML
+      full.substr(0, full.size() / 2),      // cut off in the middle
       "<other><Status>1</Status></other>",  // another root
   };
   {
@@ -139,9 +139,9 @@ TEST(ConfigNumber, DecimalValueReadsLikeTheCLibrary) {
     const char16_t* text;
     int64_t value;
   };
-  const Case cases[] = {{u"01", 1},     {u"  42abc", 42}, {u"-7", -7}, {u"+3", 3},
-                        {u"abc", 0},    {u"", 0},         {u"1 2", 1},
-                        {u"99999999999999999999", INT64_MAX}};
+  const Case cases[] = {
+      {u"01", 1},  {u"  42abc", 42}, {u"-7", -7}, {u"+3", 3},
+      {u"abc", 0}, {u"", 0},         {u"1 2", 1}, {u"99999999999999999999", INT64_MAX}};
   for (const Case& c : cases) EXPECT_EQ(DecimalValue(c.text), c.value) << WideToUtf8(c.text);
 }
 

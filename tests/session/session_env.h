@@ -26,8 +26,10 @@ class ScopedEnv {
     setenv(name, value.c_str(), 1);
   }
   ~ScopedEnv() {
-    if (old_) setenv(name_, old_->c_str(), 1);
-    else unsetenv(name_);
+    if (old_)
+      setenv(name_, old_->c_str(), 1);
+    else
+      unsetenv(name_);
   }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
@@ -72,15 +74,17 @@ class SessionEnvTest : public ::testing::Test {
     drives_ = std::make_unique<nuv::os::FakeDriveProvider>(infos, DriveRoot(system));
     nuv::os::SetDriveProvider(drives_.get());
   }
-  std::string DriveRoot(const std::string& name) const { return dir_.Path() + "drives/" + name + "/"; }
+  std::string DriveRoot(const std::string& name) const {
+    return dir_.Path() + "drives/" + name + "/";
+  }
   std::string Prefix() const { return dir_.Path() + "prefix"; }
   std::string Root() const { return dir_.Path(); }
 
   // Serves this text as the product configuration (and the loopback endpoints beside it).
   void UseResource(const std::string& file, const std::string& text) {
-    std::filesystem::copy_file(std::string(NUV_SOURCE_DIR) + "/tests/fixtures/loopback/endpoints.xml",
-                               dir_.File("res/endpoints.xml"),
-                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(
+        std::string(NUV_SOURCE_DIR) + "/tests/fixtures/loopback/endpoints.xml",
+        dir_.File("res/endpoints.xml"), std::filesystem::copy_options::overwrite_existing);
     WriteWholeFile(dir_.File("res/" + file), text);
     if (!resourceEnv_)
       resourceEnv_ = std::make_unique<ScopedEnv>("NUV_RESOURCE_DIR", dir_.Path() + "res");

@@ -31,9 +31,12 @@ class IHostResolver {
   virtual bool ResolveHost(const std::string& url, bool force, IResolveTarget& target) = 0;
 };
 
-// The resolver downloaders use; null means none: connections use the URL's host directly.
+// The resolver downloaders use: the one installed, else the host-table resolution.
 IHostResolver* GetHostResolver();
-// Installs (or with null removes) the process-wide resolver; the caller keeps ownership.
+// Installs (or with null restores the default) the process-wide resolver; the caller keeps
+// ownership.
 void SetHostResolver(IHostResolver* resolver);
+// A resolver that finds nothing and says nothing: connections use the URL's host directly.
+IHostResolver& NoHostResolution();
 
 }  // namespace ns_NUK

@@ -3,8 +3,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 
-#include "engine/engine_text.h"
+#include "xml/utf.h"
 #include "engine/engine_timings.h"
 #include "engine/file_digest.h"
 #include "engine/resume_record.h"
@@ -110,9 +111,9 @@ void CMultiDownloader::GetProgress(int64_t* total, int64_t* downloaded, int64_t*
 void CMultiDownloader::GetStrings(std::u16string* url, std::u16string* folder,
                                   std::u16string* fileName) {
   std::lock_guard<std::mutex> guard(infoLock_);
-  if (url) *url = ToUtf16(url_);
-  if (folder) *folder = ToUtf16(folder_);
-  if (fileName) *fileName = ToUtf16(fileName_);
+  if (url) *url = Utf8ToWide(url_);
+  if (folder) *folder = Utf8ToWide(folder_);
+  if (fileName) *fileName = Utf8ToWide(fileName_);
 }
 
 void CMultiDownloader::Run() {
@@ -126,7 +127,7 @@ void CMultiDownloader::Run() {
     fileName_ = slash == std::string::npos ? url_ : url_.substr(slash + 1);
     targetPath_ = folder_ + fileName_;
   }
-  const std::u16string wideName = ToUtf16(fileName_);
+  const std::u16string wideName = Utf8ToWide(fileName_);
   Send(kNotifyFileName, reinterpret_cast<intptr_t>(&wideName));
   if (total_.load() <= 0) total_.store(SizeQuery());
   if (total_.load() <= 0) {
@@ -213,7 +214,7 @@ CMultiDownloader::AttemptEnd CMultiDownloader::RunAttempt() {
   if (result_.load() == kResultOk) CutResumeRecord();
   if (result_.load() == kResultOk && CheckFileSize(temp, true) &&
       (expectedMd5_.size() < 4 || CheckFileMd5(temp, true))) {
-    nuv::os::RemoveFile(targetPath_);
+    nuv::os::UnlinkFile(targetPath_, nullptr);
     int error = 0;
     if (nuv::os::RenameFile(temp, targetPath_, error)) {
       NUV_LOG(3, "[INFO] multi, download success.");
@@ -232,7 +233,7 @@ CMultiDownloader::AttemptEnd CMultiDownloader::RunAttempt() {
     DeleteConnections();
     return kStopAttempts;
   }
-  nuv::os::RemoveFile(temp);
+  nuv::os::UnlinkFile(temp, nullptr);
   SleepMs(GetEngineTimings().retryPauseMs);
   DeleteConnections();
   attempt_.store(attempt + 1);
@@ -373,9 +374,12 @@ int64_t CMultiDownloader::SizeQuery() {
       if (ic != CURLE_OK) {
         NUV_LOG(1, "[ERROR] multi, curl_easy_getinfo failed! error=[%d][%s].",
                 static_cast<int>(ic), curl_easy_strerror(ic));
-      } else if (code >= 200 && code <= 299) {
-        // An error page's length is not the package's.
-        size = static_cast<int64_t>(length);
+      } else {
+        char* eff = nullptr;
+        curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &eff);
+        // Neither an error page's length nor a disable page's is the package's.
+        if (code >= 200 && code <= 299 && !(eff && std::strstr(eff, "disable.htm")))
+          size = static_cast<int64_t>(length);
       }
     }
     if (size <= 0) std::this_thread::sleep_for(std::chrono::microseconds(500));

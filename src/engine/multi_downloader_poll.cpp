@@ -2,7 +2,7 @@
 // resume record and the coverage of an attempt.
 #include <algorithm>
 
-#include "engine/engine_text.h"
+#include "xml/utf.h"
 #include "engine/multi_downloader.h"
 #include "engine/resume_record.h"
 #include "platform/os/file_holders.h"

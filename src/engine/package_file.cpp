@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "platform/os/file_holders.h"
+#include "platform/os/files.h"
 #include "platform/os/sized_file.h"
 #include "shell/log/simple_log.h"
 
@@ -13,7 +14,7 @@ int CreateSizedFile(const std::string& path, int64_t size, int& error) {
   error = 0;
   if (path.empty()) return kSizedEmptyPath;
   int removeError = 0;
-  if (!nuv::os::RemoveFile(path, &removeError))
+  if (!nuv::os::UnlinkFile(path, &removeError))
     NUV_LOG(2, "[WARN] before create, delete file=[%s], error=[%d].", path.c_str(), removeError);
   const size_t slash = path.find_last_of('/');
   if (slash != std::string::npos && slash > 0) {
@@ -32,7 +33,7 @@ int CreateSizedFile(const std::string& path, int64_t size, int& error) {
     }
   }
   nuv::os::CloseFd(fd);
-  if (result != kSizedOk) nuv::os::RemoveFile(path);
+  if (result != kSizedOk) nuv::os::UnlinkFile(path, nullptr);
   return result;
 }
 

@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "engine/engine_text.h"
+#include "xml/utf.h"
 #include "engine/multi_downloader.h"
 #include "shell/log/simple_log.h"
 
@@ -32,11 +32,11 @@ int CMultiTaskManager::AddTask(const std::u16string& url, const std::u16string& 
   if (!d) return -1;
   tasks_[taskId] = d;
   d->SetObserver(observer_);
-  d->SetServerMd5(ToUtf8(md5));
-  const std::string version = ToUtf8(exeVersion);
+  d->SetServerMd5(WideToUtf8(md5));
+  const std::string version = WideToUtf8(exeVersion);
   NUV_LOG(3, "[INFO] multi, set exe version=[%s].", version.c_str());
   d->SetExeVersion(version);
-  d->Start(taskId, ToUtf8(url), ToUtf8(folder));
+  d->Start(taskId, WideToUtf8(url), WideToUtf8(folder));
   return taskId;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/os/sized_file.h"
 
+#include "platform/os/files.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,15 +11,10 @@
 
 namespace nuv::os {
 
-bool RemoveFile(const std::string& path, int* error) {
+bool UnlinkFile(const std::string& path, int* error) {
   if (unlink(path.c_str()) == 0 || errno == ENOENT) return true;
   if (error) *error = errno;
   return false;
-}
-
-bool IsDirectory(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool MakeDirectories(const std::string& folder) {

@@ -8,9 +8,8 @@
 
 namespace nuv::os {
 
-// Removes a file; true when it is gone (also when it did not exist).
-bool RemoveFile(const std::string& path, int* error = nullptr);
-bool IsDirectory(const std::string& path);
+// Removes a file; true when it is gone (also when it did not exist), else false with `error`.
+bool UnlinkFile(const std::string& path, int* error);
 // Creates the folder and every missing parent; true when it exists afterwards.
 bool MakeDirectories(const std::string& folder);
 // Creates (or truncates) a file for writing; the descriptor, or -1 with `error` set.

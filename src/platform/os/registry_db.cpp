@@ -1,13 +1,9 @@
 #include "platform/os/registry_db.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 
 namespace nuv::os::registry_detail {
 namespace {
 
-constexpr int kBusyTimeoutMs = 5000;
 constexpr int kSchemaVersion = 1;
 
 // Keys hold the folded full path for lookups and their parent for enumeration; a key lives in one
@@ -29,24 +25,6 @@ constexpr const char* kSchema =
     " type INTEGER NOT NULL,"
     " data,"
     " UNIQUE(key, folded));";
-
-bool FileExists(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// mkdir -p of the folder that holds `path`.
-bool MakeParentDirs(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos || slash == 0) return true;
-  const std::string dir = path.substr(0, slash);
-  for (size_t pos = 1; pos <= dir.size(); ++pos) {
-    if (pos != dir.size() && dir[pos] != '/') continue;
-    const std::string part = dir.substr(0, pos);
-    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -100,58 +78,46 @@ std::string Statement::Blob(int column) const {
   return data ? std::string(data, sqlite3_column_bytes(stmt_, column)) : std::string();
 }
 
-sqlite3* Connection::Open(const std::string& path, int flags) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK) {
-    sqlite3_close(db);
-    return nullptr;
-  }
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  return db;
-}
+Connection::Connection(DbLease lease) : lease_(std::move(lease)), db_(lease_.handle()) {}
 
 Connection Connection::ForRead(const std::string& path) {
-  Connection c;
-  // Without CREATE a missing file stays missing; the check first keeps SQLite from even trying.
-  if (FileExists(path)) c.db_ = Open(path, SQLITE_OPEN_READWRITE);
-  return c;
+  return Connection(DbLease::Acquire(path, /*create=*/false));
 }
 
 Connection Connection::ForWrite(const std::string& path) {
-  Connection c;
-  if (!MakeParentDirs(path)) return c;
-  c.db_ = Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  Connection c(DbLease::Acquire(path, /*create=*/true));
   if (c.db_ == nullptr) return c;
-  // WAL keeps readers going during a write; FULL makes a commit survive power loss too. On a file
-  // that is not a database both fail without writing, and so does BEGIN below.
-  c.Exec("PRAGMA journal_mode=WAL");
-  c.Exec("PRAGMA synchronous=FULL");
+  if (!c.lease_.Configured()) {
+    // WAL keeps readers going during a write. NORMAL syncs at checkpoints, not at each commit: a
+    // killed process still loses nothing committed, and power loss at worst the last commits, as
+    // with the lazily flushed Windows hives. On a file that is not a database this fails without
+    // writing, and so does BEGIN below.
+    if (c.Exec("PRAGMA journal_mode=WAL") && c.Exec("PRAGMA synchronous=NORMAL")) {
+      c.lease_.SetConfigured();
+    }
+  }
   // IMMEDIATE takes the write lock up front, so the busy time-out covers the whole transaction.
   if (!c.Exec("BEGIN IMMEDIATE")) {
-    sqlite3_close(c.db_);
     c.db_ = nullptr;
     return c;
   }
   c.inTransaction_ = true;
   if (!c.Exec(kSchema) || !c.MarkSchemaVersion()) {
     c.Exec("ROLLBACK");
-    sqlite3_close(c.db_);
-    c.db_ = nullptr;
     c.inTransaction_ = false;
+    c.db_ = nullptr;
   }
   return c;
 }
 
 Connection::Connection(Connection&& other) noexcept
-    : db_(other.db_), inTransaction_(other.inTransaction_) {
+    : lease_(std::move(other.lease_)), db_(other.db_), inTransaction_(other.inTransaction_) {
   other.db_ = nullptr;
   other.inTransaction_ = false;
 }
 
 Connection::~Connection() {
-  if (db_ == nullptr) return;
-  if (inTransaction_) Exec("ROLLBACK");
-  sqlite3_close(db_);
+  if (db_ != nullptr && inTransaction_) Exec("ROLLBACK");
 }
 
 bool Connection::Exec(const char* sql) {

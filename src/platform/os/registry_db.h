@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/os/registry_db_cache.h"
+
 namespace nuv::os::registry_detail {
 
 class Statement {
@@ -37,6 +39,7 @@ class Connection {
  public:
   // An existing database, for reading; not ok when it is missing or cannot be opened. Nothing on
   // disk is changed by opening it.
+  // The connection is the process's cached one, used by this object alone until it goes.
   static Connection ForRead(const std::string& path);
   // The database (created with its folder when missing) inside an immediate transaction with the
   // schema in place; not ok when any of that fails. Without Commit the transaction is rolled back.
@@ -53,11 +56,11 @@ class Connection {
   bool Commit();
 
  private:
-  Connection() = default;
-  static sqlite3* Open(const std::string& path, int flags);
+  explicit Connection(DbLease lease);
   bool MarkSchemaVersion();
 
-  sqlite3* db_ = nullptr;
+  DbLease lease_;
+  sqlite3* db_ = nullptr;  // the lease's connection, null when not ok
   bool inTransaction_ = false;
 };
 

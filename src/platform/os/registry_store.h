@@ -45,8 +45,9 @@ struct RegValue {
   bool IsDword() const { return type == RegType::Dword || type == RegType::DwordBigEndian; }
 };
 
-// Cheap to construct: it only names the two database files; every call opens its own connection,
-// so one object (or many) may be used from several threads and across fork.
+// Cheap to construct: it only names the two database files. Calls share the process's one
+// connection per file, one call at a time, so any number of objects may be used from several
+// threads. A child of fork that uses a file its parent had open must exec first (SQLite's rule).
 //
 // Key paths use backslashes ("Software\\Veltrin\\Capturo"); a trailing backslash is ignored, an
 // empty path is the hive's root, an empty component ("a\\\\b", a leading backslash) or a component

@@ -131,6 +131,7 @@ void NuvMgr::ReadProductValues(XmlDocument& doc) {
 }
 
 void NuvMgr::ReadDependents(XmlDocument& doc) {
+  dependents.clear();
   doc.RewindChild();
   if (!doc.NextChild(u"Dependent")) return;
   doc.Descend();
@@ -147,6 +148,7 @@ void NuvMgr::ReadDependents(XmlDocument& doc) {
 }
 
 void NuvMgr::ReadClipboardKeyword(XmlDocument& doc) {
+  clipboardText.clear();
   ReadGroup(doc, u"Clipboard", u"Access", ClipboardAccess, u"Keyword", ClipboardKeyword);
   if (ClipboardAccess != u"1" || ClipboardKeyword.empty()) return;
   const std::string text = nuv::os::ClipboardText();

@@ -110,7 +110,7 @@ struct BodyStream {
 PackageInfo PackageSide::AddGenerated(const std::string& urlPath, int64_t size, uint64_t seed) {
   Package p;
   p.seed = seed ? seed : SeedFromPath(urlPath);
-  p.info = {urlPath, size, PatternMd5(p.seed, size)};
+  p.info = {urlPath, size, PatternMd5(p.seed, size), p.seed};
   std::lock_guard<std::mutex> guard(lock_);
   packages_[urlPath] = p;
   return p.info;
@@ -125,7 +125,7 @@ std::optional<PackageInfo> PackageSide::AddFile(const std::string& urlPath,
   Package p;
   p.seed = SeedFromPath(urlPath);
   p.filePath = filePath;
-  p.info = {urlPath, static_cast<int64_t>(st.st_size), md5};
+  p.info = {urlPath, static_cast<int64_t>(st.st_size), md5, p.seed};
   std::lock_guard<std::mutex> guard(lock_);
   packages_[urlPath] = p;
   return p.info;

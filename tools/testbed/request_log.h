@@ -1,4 +1,6 @@
-// Every request the server received, in arrival order, for tests to read and wait on.
+// Every request the server received, in arrival order, for tests to read and wait on. A request is
+// recorded as it arrives, before it is answered; only requests so malformed that the HTTP library
+// answers them itself are recorded just after their answer.
 #pragma once
 
 #include <chrono>

@@ -1,6 +1,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "testbed/task_queue.h"
@@ -62,12 +63,25 @@ struct Server::Impl {
 
   PackageSide packages;
   HttpDnsSide httpDns;
+  CannedSide canned;
   RequestLog log;
+  std::mutex sidesLock;  // guards added
+  std::vector<std::shared_ptr<Side>> added;
 
   std::vector<std::unique_ptr<httplib::Server>> servers;
   std::vector<std::thread> listeners;
 
-  std::vector<Side*> Sides() { return {&httpDns, &packages}; }
+  // Copies, so that a side added meanwhile does not disturb a request being served.
+  std::vector<std::shared_ptr<Side>> Sides() {
+    std::lock_guard<std::mutex> guard(sidesLock);
+    std::vector<std::shared_ptr<Side>> all = added;
+    // The built-in sides live as long as the server; the pointers only borrow them.
+    for (Side* side : {static_cast<Side*>(&canned), static_cast<Side*>(&httpDns),
+                       static_cast<Side*>(&packages)}) {
+      all.emplace_back(std::shared_ptr<Side>(), side);
+    }
+    return all;
+  }
 
   std::unique_ptr<httplib::Server> MakeServer(const std::string& address);
   void Dispatch(const httplib::Request& req, httplib::Response& res, const std::string& address);
@@ -122,7 +136,7 @@ void Server::Impl::Dispatch(const httplib::Request& req, httplib::Response& res,
   if (tCurrent.recorded && !req.body.empty()) log.SetBody(tCurrent.index, req.body);
   ServeContext ctx{address, &stopping, options.maxHold.count()};
   bool handled = false;
-  for (Side* side : Sides()) {
+  for (const auto& side : Sides()) {
     if (side->Handle(req, res, ctx)) {
       handled = true;
       break;
@@ -228,7 +242,13 @@ std::string Server::CaBundlePath() const {
 
 PackageSide& Server::Packages() { return impl_->packages; }
 HttpDnsSide& Server::HttpDns() { return impl_->httpDns; }
+CannedSide& Server::Canned() { return impl_->canned; }
 RequestLog& Server::Log() { return impl_->log; }
+
+void Server::AddSide(std::shared_ptr<Side> side) {
+  std::lock_guard<std::mutex> guard(impl_->sidesLock);
+  impl_->added.push_back(std::move(side));
+}
 
 std::vector<RecordedRequest> Server::Requests() const { return impl_->log.Snapshot(); }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "testbed/canned_side.h"
 #include "testbed/faults.h"
 #include "testbed/http_dns_side.h"
 #include "testbed/package_side.h"
@@ -50,7 +51,10 @@ class Server {
 
   PackageSide& Packages();
   HttpDnsSide& HttpDns();
+  CannedSide& Canned();
   RequestLog& Log();
+  // A further party; added sides are asked first, in the order they were added. Any time.
+  void AddSide(std::shared_ptr<Side> side);
 
   // Shorthands over Log().
   std::vector<RecordedRequest> Requests() const;

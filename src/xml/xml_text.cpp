@@ -111,6 +111,7 @@ bool NameMatches(std::u16string_view name, std::u16string_view requested, bool c
 
 void AppendDecodedEntities(const char16_t* p, size_t n, std::u16string& out) {
   const char16_t* end = p + n;
+  out.reserve(out.size() + n);  // decoding never lengthens the text
   for (;;) {
     const char16_t* amp = FindXmlChar(p, end, '&');
     out.append(p, static_cast<size_t>(amp - p));

@@ -130,6 +130,9 @@ TEST_F(PackageSideTest, StallHoldsUntilTheClientGivesUp) {
   FetchResult r = Fetch(Url("?fault=stall_after:4096"), FetchOptions().Timeout(2));
   EXPECT_EQ(r.code, CURLE_OPERATION_TIMEDOUT);
   EXPECT_EQ(r.body, Bytes(0, 4096));
+  // The server lets go once the client has left, long before its own hold limit.
+  EXPECT_TRUE(server_.WaitFor([](const auto& all) { return all.size() == 1 && all[0].finished; },
+                              seconds(30)));
 }
 
 TEST_F(PackageSideTest, StopEndsAStalledAnswer) {

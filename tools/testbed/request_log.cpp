@@ -60,6 +60,12 @@ void RequestLog::SetBody(uint64_t index, std::string body) {
   changed_.notify_all();
 }
 
+void RequestLog::SetFinished(uint64_t index) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (RecordedRequest* r = Find(index)) r->finished = true;
+  changed_.notify_all();
+}
+
 std::vector<RecordedRequest> RequestLog::Snapshot() const {
   std::lock_guard<std::mutex> guard(lock_);
   return records_;

@@ -1,5 +1,8 @@
 #include <httplib.h>
 
+#include <signal.h>
+#include <sys/socket.h>
+
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -86,6 +89,7 @@ struct Server::Impl {
   std::unique_ptr<httplib::Server> MakeServer(const std::string& address);
   void Dispatch(const httplib::Request& req, httplib::Response& res, const std::string& address);
   bool BindAll(int wantedPort);
+  void StartListeners();
   void StopAll();
 };
 
@@ -103,6 +107,12 @@ std::unique_ptr<httplib::Server> Server::Impl::MakeServer(const std::string& add
   srv->set_keep_alive_timeout(1);  // idle kept-alive connections would hold up Stop()
   srv->set_write_timeout(10);
   srv->set_tcp_nodelay(true);
+  // Only SO_REUSEADDR: the library's default SO_REUSEPORT would let a second server "bind" a
+  // port that another one serves and silently share its connections.
+  srv->set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   srv->set_pre_routing_handler([this, tls](const httplib::Request& req, httplib::Response&) {
     tCurrent.recorded = true;
     tCurrent.index = log.Add(MakeRecord(req, tls));
@@ -124,7 +134,10 @@ std::unique_ptr<httplib::Server> Server::Impl::MakeServer(const std::string& add
     if (!tCurrent.recorded) {
       RecordedRequest r = MakeRecord(req, tls);
       r.status = res.status;
+      r.finished = true;
       log.Add(std::move(r));
+    } else {
+      log.SetFinished(tCurrent.index);
     }
     tCurrent = {};
   });
@@ -150,21 +163,40 @@ void Server::Impl::Dispatch(const httplib::Request& req, httplib::Response& res,
 }
 
 bool Server::Impl::BindAll(int wantedPort) {
-  servers.clear();
   int chosen = wantedPort;
   for (const std::string& address : addresses) {
     auto srv = MakeServer(address);
-    if (!srv) return false;
-    if (chosen == 0) {
+    bool bound = false;
+    if (srv && chosen == 0) {
       chosen = srv->bind_to_any_port(address);
-      if (chosen <= 0) return false;
-    } else if (!srv->bind_to_port(address, chosen)) {
+      bound = chosen > 0;
+      if (!bound) chosen = 0;
+    } else if (srv) {
+      bound = srv->bind_to_port(address, chosen);
+    }
+    if (!bound) {
+      // The library closes a bound socket only when its listener stops: run them, then stop.
+      StartListeners();
+      StopAll();
       return false;
     }
     servers.push_back(std::move(srv));
   }
   port = chosen;
   return true;
+}
+
+void Server::Impl::StartListeners() {
+  for (auto& srv : servers) {
+    listeners.emplace_back([s = srv.get()] { s->listen_after_bind(); });
+  }
+  // stop() is ignored until a listener runs, so Stop() right after Start() must find them running.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  for (auto& srv : servers) {
+    while (!srv->is_running() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::yield();
+    }
+  }
 }
 
 void Server::Impl::StopAll() {
@@ -185,6 +217,9 @@ bool Server::Start(const ServerOptions& options) {
   impl_->addresses = options.addresses.empty() ? std::vector<std::string>{"127.0.0.1"}
                                                : options.addresses;
   impl_->stopping = false;
+  // TLS writes to a peer that left raise SIGPIPE, which would end the whole test process.
+  struct sigaction old {};
+  if (sigaction(SIGPIPE, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
   if (options.tls) {
     std::vector<std::string> names = impl_->addresses;
     names.insert(names.end(), options.certificateNames.begin(), options.certificateNames.end());
@@ -196,20 +231,9 @@ bool Server::Start(const ServerOptions& options) {
   for (int i = 0; i < (options.port == 0 ? kBindTries : 1) && !bound; ++i) {
     bound = impl_->BindAll(options.port);
   }
-  if (!bound) {
-    impl_->servers.clear();
-    return false;
-  }
-  for (auto& srv : impl_->servers) {
-    impl_->listeners.emplace_back([s = srv.get()] { s->listen_after_bind(); });
-  }
-  // stop() is ignored until a listener runs, so Stop() right after Start() must find them running.
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  for (auto& srv : impl_->servers) {
-    while (!srv->is_running() && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::yield();
-    }
-  }
+  if (!bound) return false;
+  impl_->stopping = false;
+  impl_->StartListeners();
   impl_->running = true;
   return true;
 }

@@ -3,7 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <set>
+#include <thread>
 
 #include "os_test_env.h"
 #include "platform/os/admin.h"
@@ -49,6 +51,21 @@ TEST(OsClipboard, EmptyWithoutAReader) {
   EXPECT_EQ(nuv::os::ClipboardText(), "copied 文本");
   nuv::os::SetClipboardReader({});
   EXPECT_EQ(nuv::os::ClipboardText(), "");
+}
+
+// The window host installs its reader on its own thread while workers read.
+TEST(OsClipboard, ReaderSwapsWhileOthersRead) {
+  std::thread writer([] {
+    for (int i = 0; i < 2000; ++i) {
+      nuv::os::SetClipboardReader([i] { return std::to_string(i); });
+    }
+  });
+  for (int i = 0; i < 2000; ++i) {
+    std::string text = nuv::os::ClipboardText();
+    EXPECT_TRUE(text.empty() || std::isdigit(static_cast<unsigned char>(text[0]))) << text;
+  }
+  writer.join();
+  nuv::os::SetClipboardReader({});
 }
 
 // Without a display the box is the caption and text on standard error (in a child, so no GTK

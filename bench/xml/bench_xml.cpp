@@ -28,8 +28,8 @@ struct Rng {
 
 std::string GenerateDocument(size_t targetBytes) {
   static const char* kLangs[] = {"zh-CN", "en-US", "de-DE", "ja-JP"};
-  static const char* kWords[] = {"捕捉", "screen", "录制", "video", "capture", "编辑", "export",
-                                 "音频", "window", "区域"};
+  static const char* kWords[] = {"捕捉", "screen", "录制", "video",  "capture",
+                                 "编辑", "export", "音频", "window", "区域"};
   Rng rng;
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Catalog vendor=\"Veltrin\">\n";
   out.reserve(targetBytes + 4096);
@@ -44,21 +44,22 @@ std::string GenerateDocument(size_t targetBytes) {
            "\" brand=\"Veltrin &amp; Partners\">\n";
     out += "    <Name>Capturo " + words + n + "</Name>\n";
     out += "    <Version major=\"" + std::to_string(rng.Next() % 9) + "\" minor=\"" +
-           std::to_string(rng.Next() % 20) + "\">3." + std::to_string(rng.Next() % 20) + ".0." +
-           n + "</Version>\n";
+           std::to_string(rng.Next() % 20) + "\">3." + std::to_string(rng.Next() % 20) + ".0." + n +
+           "</Version>\n";
     out += "    <Urls>\n";
     for (int u = 0, count = 1 + rng.Next() % 3; u < count; ++u) {
       out += "      <Url kind=\"" + std::string(u ? "mirror" : "full") + "\" md5='" +
              std::to_string(rng.Next()) + std::to_string(rng.Next()) +
-             "'>https://dl.example.invalid/capturo_" + n + ".exe?a=1&amp;b=" +
-             std::to_string(u) + "</Url>\n";
+             "'>https://dl.example.invalid/capturo_" + n + ".exe?a=1&amp;b=" + std::to_string(u) +
+             "</Url>\n";
     }
     out += "    </Urls>\n";
     out += "    <!-- build " + n + " -->\n";
     out += "    <Notes><![CDATA[Release <notes> & details for " + words + "]]></Notes>\n";
     out += "    <Size unit=\"bytes\">" + std::to_string(rng.Next()) + "</Size>\n";
     out += "    <Install silent=\"1\" nopage=\"true\" dir=\"/opt/Capturo&#x20;" + n + "\"/>\n";
-    out += "    <Description>Records &lt;" + words + "&gt; at " + n + " fps &#169; Veltrin</Description>\n";
+    out += "    <Description>Records &lt;" + words + "&gt; at " + n +
+           " fps &#169; Veltrin</Description>\n";
     out += "  </Product>\n";
   }
   out += "</Catalog>\n";
@@ -199,7 +200,6 @@ int main(int argc, char** argv) {
   std::printf("walk ratio XmlDocument / pugixml: %.2f\n", ourWalk / pugiWalk);
   // Text sizes count UTF-16 units on one side and UTF-8 bytes on the other.
   std::printf("(checksums %llu %llu %llu)\n", static_cast<unsigned long long>(sink),
-              static_cast<unsigned long long>(ourSink),
-              static_cast<unsigned long long>(pugiSink));
+              static_cast<unsigned long long>(ourSink), static_cast<unsigned long long>(pugiSink));
   return 0;
 }

@@ -32,9 +32,13 @@ struct Message {
 
 }  // namespace
 
-XmlDocument::XmlDocument() { LoadText(std::u16string_view()); }
+XmlDocument::XmlDocument() {
+  LoadText(std::u16string_view());
+}
 
-XmlDocument::XmlDocument(std::u16string_view text) { LoadText(text); }
+XmlDocument::XmlDocument(std::u16string_view text) {
+  LoadText(text);
+}
 
 bool XmlDocument::LoadText(std::u16string_view text) {
   text_.assign(text.data(), text.size());
@@ -164,8 +168,8 @@ void XmlDocument::BuildStructure(uint32_t end) {
         ElementRecord& r = records_[index];
         r.start = node.start;
         // Depth is clamped so that a pathological nesting cannot spill into the flag bits.
-        r.levelFlags = std::min<uint32_t>(static_cast<uint32_t>(open.size()),
-                                          ElementRecord::kLevelMask);
+        r.levelFlags =
+            std::min<uint32_t>(static_cast<uint32_t>(open.size()), ElementRecord::kLevelMask);
         LinkLastChild(parent, index);
         records_.SetTagLengths(index, node.length, 0);
         if (node.emptyElement) {
@@ -189,9 +193,9 @@ void XmlDocument::BuildStructure(uint32_t end) {
           }
         }
         if (!found) {
-          SetProblem((Message() << "No start tag for end tag '" << endName << "' at offset "
-                                << node.start)
-                         .text);
+          SetProblem(
+              (Message() << "No start tag for end tag '" << endName << "' at offset " << node.start)
+                  .text);
           records_[0].levelFlags |= ElementRecord::kFlagIllFormed;
           break;
         }

@@ -32,8 +32,7 @@ class XmlDocument {
   std::u16string& ResultMessage() { return message_; }
 
   // Whole-file UTF-8 reads and writes. The message tells the sizes, or the error text.
-  static bool ReadUtf8File(std::u16string_view path, std::u16string& text,
-                           std::u16string& message);
+  static bool ReadUtf8File(std::u16string_view path, std::u16string& text, std::u16string& message);
   static bool WriteUtf8File(std::u16string_view path, std::u16string_view text,
                             std::u16string& message);
   // ReadUtf8File into this document, then Parse: true only when both succeed.

@@ -12,7 +12,9 @@ inline bool IsNameStart(char16_t c) {
   return (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x61;
 }
 
-inline bool IsQuote(char16_t c) { return c == '"' || c == '\''; }
+inline bool IsQuote(char16_t c) {
+  return c == '"' || c == '\'';
+}
 
 // First of up to four characters in [p, end), or end. Text and tag bodies are the bulk of every
 // document, so this is the loop that decides parse speed.
@@ -54,7 +56,8 @@ uint32_t FindTerminator(const char16_t* text, uint32_t end, uint32_t from, char1
     if (p == stop) return 0;
     uint32_t gt = static_cast<uint32_t>(p - base);
     if (gt >= from + need) {
-      if (need == 1 ? base[gt - 1] == c1 : (base[gt - 2] == c1 && base[gt - 1] == c2)) return gt + 1;
+      if (need == 1 ? base[gt - 1] == c1 : (base[gt - 2] == c1 && base[gt - 1] == c2))
+        return gt + 1;
     }
     ++p;
   }
@@ -153,7 +156,8 @@ uint32_t DocTypeNode(const char16_t* text, uint32_t end, XmlNode& node) {
     } else if (c1 == '?') {
       next = FindTerminator(text, end, at + 2, '?', 0);
     } else {
-      if (c1 == '!') nestedError(at, c2 == '-' ? XmlScanProblem::kCommentTag : XmlScanProblem::kBangTag);
+      if (c1 == '!')
+        nestedError(at, c2 == '-' ? XmlScanProblem::kCommentTag : XmlScanProblem::kBangTag);
       uint32_t close = FindTagClose(text, end, at, at + 1, false);
       next = close == end ? 0 : close + 1;
     }
@@ -281,21 +285,48 @@ void AppendScanProblemMessage(XmlScanProblem problem, uint32_t offset, std::u16s
   const char* word = "";
   bool incorrect = true;
   switch (problem) {
-    case XmlScanProblem::kNone: return;
-    case XmlScanProblem::kTagNameCharacter: word = "tag name character"; break;
-    case XmlScanProblem::kBangTag: word = "! tag"; break;
-    case XmlScanProblem::kCommentTag: word = "comment tag"; break;
-    case XmlScanProblem::kTag: word = "tag"; break;
-    case XmlScanProblem::kUnterminatedElementTag: word = "Element tag"; incorrect = false; break;
-    case XmlScanProblem::kUnterminatedEndTag: word = "Element end tag"; incorrect = false; break;
-    case XmlScanProblem::kUnterminatedCData: word = "CDATA Section"; incorrect = false; break;
+    case XmlScanProblem::kNone:
+      return;
+    case XmlScanProblem::kTagNameCharacter:
+      word = "tag name character";
+      break;
+    case XmlScanProblem::kBangTag:
+      word = "! tag";
+      break;
+    case XmlScanProblem::kCommentTag:
+      word = "comment tag";
+      break;
+    case XmlScanProblem::kTag:
+      word = "tag";
+      break;
+    case XmlScanProblem::kUnterminatedElementTag:
+      word = "Element tag";
+      incorrect = false;
+      break;
+    case XmlScanProblem::kUnterminatedEndTag:
+      word = "Element end tag";
+      incorrect = false;
+      break;
+    case XmlScanProblem::kUnterminatedCData:
+      word = "CDATA Section";
+      incorrect = false;
+      break;
     case XmlScanProblem::kUnterminatedProcessingInstruction:
       word = "Processing instruction";
       incorrect = false;
       break;
-    case XmlScanProblem::kUnterminatedComment: word = "Comment"; incorrect = false; break;
-    case XmlScanProblem::kUnterminatedDocType: word = "Doctype"; incorrect = false; break;
-    case XmlScanProblem::kUnterminatedTag: word = "tag"; incorrect = false; break;
+    case XmlScanProblem::kUnterminatedComment:
+      word = "Comment";
+      incorrect = false;
+      break;
+    case XmlScanProblem::kUnterminatedDocType:
+      word = "Doctype";
+      incorrect = false;
+      break;
+    case XmlScanProblem::kUnterminatedTag:
+      word = "tag";
+      incorrect = false;
+      break;
   }
   if (incorrect) {
     AppendAscii(out, "Incorrect ");

@@ -45,7 +45,9 @@ struct XmlNode {
   uint32_t problemOffset = 0;
 };
 
-inline bool IsXmlSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+inline bool IsXmlSpace(char16_t c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 // Scans the node at pos (pos < end) of text[0, end) and returns the offset just after it.
 // Problems are reported in node.problem; an unterminated node runs to end.

@@ -8,15 +8,26 @@ namespace {
 
 inline bool EndsElementName(char16_t c) {
   switch (c) {
-    case ' ': case '\t': case '\n': case '\r': case '<': case '>': case '=': case '\\':
-    case '/': case '?': case '!':
+    case ' ':
+    case '\t':
+    case '\n':
+    case '\r':
+    case '<':
+    case '>':
+    case '=':
+    case '\\':
+    case '/':
+    case '?':
+    case '!':
       return true;
     default:
       return false;
   }
 }
 
-inline char16_t FoldAscii(char16_t c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+inline char16_t FoldAscii(char16_t c) {
+  return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+}
 
 inline int DigitValue(char16_t c, int base) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -100,8 +111,7 @@ bool NameMatches(std::u16string_view name, std::u16string_view requested, bool c
     for (size_t i = 0; i < name.size(); ++i) {
       if (FoldAscii(name[i]) != FoldAscii(requested[i])) return false;
     }
-  } else if (std::char_traits<char16_t>::compare(name.data(), requested.data(), name.size()) !=
-             0) {
+  } else if (std::char_traits<char16_t>::compare(name.data(), requested.data(), name.size()) != 0) {
     return false;
   }
   if (requested.size() == name.size()) return true;
@@ -140,10 +150,17 @@ std::u16string EncodeEntities(std::u16string_view text) {
   out.reserve(text.size());
   for (char16_t c : text) {
     switch (c) {
-      case '<': out.append(u"&lt;"); break;
-      case '&': out.append(u"&amp;"); break;
-      case '>': out.append(u"&gt;"); break;
-      default: out.push_back(c);
+      case '<':
+        out.append(u"&lt;");
+        break;
+      case '&':
+        out.append(u"&amp;");
+        break;
+      case '>':
+        out.append(u"&gt;");
+        break;
+      default:
+        out.push_back(c);
     }
   }
   return out;

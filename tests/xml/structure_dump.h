@@ -31,4 +31,6 @@ inline std::string DumpChildren(const XmlDocument& doc, uint32_t parent) {
   return out;
 }
 
-inline std::string DumpStructure(const XmlDocument& doc) { return DumpChildren(doc, 0); }
+inline std::string DumpStructure(const XmlDocument& doc) {
+  return DumpChildren(doc, 0);
+}

@@ -14,17 +14,23 @@ TEST(Utf8ToWide, Decoding) {
       {"plain", u"plain"},
       {"\xC3\xA9\xE4\xB8\xAD", u"\u00E9\u4E2D"},
       {"\xF0\x9F\x98\x80", u"\U0001F600"},
-      {"a\xFF" "b\xF8", u"a?b?"},             // invalid lead bytes
-      {"\xE4" "A", u"?A"},                    // ASCII interrupts: '?' and the byte is kept
-      {"\xF0\x9F" "<x", u"?<x"},
-      {"ab\xE4\xB8", u"ab"},                  // cut off at the end: dropped
+      {"a\xFF"
+       "b\xF8",
+       u"a?b?"},  // invalid lead bytes
+      {"\xE4"
+       "A",
+       u"?A"},  // ASCII interrupts: '?' and the byte is kept
+      {"\xF0\x9F"
+       "<x",
+       u"?<x"},
+      {"ab\xE4\xB8", u"ab"},  // cut off at the end: dropped
       {"ab\xF0", u"ab"},
-      {std::string("a\0b", 3), u"a"},         // NUL ends the text
+      {std::string("a\0b", 3), u"a"},  // NUL ends the text
       {std::string("\xE4\0b", 3), u"?"},
-      {"\x9F\xBF", u"\u07FF"},                // 0x80-0x9F lead a 2-byte sequence
-      {"\xAF\xBF\xBF", u"\uFFFF"},            // 0xA0-0xAF a 3-byte one
-      {"\xF7\xBF\xBF\xBF", u"?"},             // beyond U+10FFFF
-      {"\xEF\xBB\xBF<a/>", u"\uFEFF<a/>"},    // the byte-order mark is kept
+      {"\x9F\xBF", u"\u07FF"},              // 0x80-0x9F lead a 2-byte sequence
+      {"\xAF\xBF\xBF", u"\uFFFF"},          // 0xA0-0xAF a 3-byte one
+      {"\xF7\xBF\xBF\xBF", u"?"},           // beyond U+10FFFF
+      {"\xEF\xBB\xBF<a/>", u"\uFEFF<a/>"},  // the byte-order mark is kept
       {"", u""},
   };
   for (const Case& c : cases) {
@@ -42,8 +48,8 @@ TEST(WideToUtf8, Encoding) {
       {u"plain", "plain"},
       {u"\u00E9\u07FF\u0800\uFFFF", "\xC3\xA9\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"},
       {u"\U0001F600\U0010FFFF", "\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF"},
-      {std::u16string(1, char16_t(0xD83D)), "?"},          // high surrogate at the end
-      {std::u16string{char16_t(0xD83D), u'A'}, "?A"},       // not followed by a low one
+      {std::u16string(1, char16_t(0xD83D)), "?"},      // high surrogate at the end
+      {std::u16string{char16_t(0xD83D), u'A'}, "?A"},  // not followed by a low one
       {std::u16string{char16_t(0xDE00), char16_t(0xD83D), char16_t(0xDE00)}, "?\xF0\x9F\x98\x80"},
       {std::u16string(u"a\0b", 3), "a"},
   };

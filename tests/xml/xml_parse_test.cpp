@@ -123,10 +123,9 @@ TEST(XmlParse, MismatchedEndTagRepairsStructure) {
   EXPECT_FALSE(doc.LoadText(u"<r><a><b/><c><d/></c></r>"));
   EXPECT_EQ(doc.ResultMessage(),
             u"End tag 'r' at offset 22 does not match start tag 'a' at offset 3");
-  EXPECT_EQ(DumpStructure(doc),
-            "r@0+25(3/4)[a@3+3(3/0)! b@6+4(4/0) c@10+11(3/4)[d@13+4(4/0)]]");
-  const uint32_t d = doc.Record(doc.Record(doc.Record(doc.Record(1).firstChild).next).next)
-                         .firstChild;
+  EXPECT_EQ(DumpStructure(doc), "r@0+25(3/4)[a@3+3(3/0)! b@6+4(4/0) c@10+11(3/4)[d@13+4(4/0)]]");
+  const uint32_t d =
+      doc.Record(doc.Record(doc.Record(doc.Record(1).firstChild).next).next).firstChild;
   EXPECT_EQ(doc.Record(d).levelFlags & ElementRecord::kLevelMask, 2u);
 
   // Two levels closed at once.

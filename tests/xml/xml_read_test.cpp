@@ -70,9 +70,9 @@ TEST(XmlNavigation, NameMatching) {
     const char16_t* requested;
     bool match;
   } cases[] = {
-      {u"item", u"item", true},      {u"items", u"item", false},  {u"item", u"items", false},
-      {u"item", u"item[1]", true},   {u"item", u"item=x", true},  {u"item", u"item/a", true},
-      {u"item", u"item ", true},     {u"item", u"Item", false},   {u"ns:item", u"ns:item", true},
+      {u"item", u"item", true},    {u"items", u"item", false}, {u"item", u"items", false},
+      {u"item", u"item[1]", true}, {u"item", u"item=x", true}, {u"item", u"item/a", true},
+      {u"item", u"item ", true},   {u"item", u"Item", false},  {u"ns:item", u"ns:item", true},
       {u"ns:item", u"ns", false},
   };
   for (const Case& c : cases) {

@@ -156,8 +156,8 @@ TEST_F(XmlFiles, WriteThenReadRoundTrip) {
 TEST_F(XmlFiles, EmptyFileThenParse) {
   WriteBytes("empty.xml", "");
   XmlDocument doc(u"<keep/>");
-  ASSERT_TRUE(XmlDocument::ReadUtf8File(Path("empty.xml"), doc.DocumentText(),
-                                        doc.ResultMessage()));
+  ASSERT_TRUE(
+      XmlDocument::ReadUtf8File(Path("empty.xml"), doc.DocumentText(), doc.ResultMessage()));
   EXPECT_FALSE(doc.Parse());
   EXPECT_EQ(doc.ResultMessage(), u"0 bytes to 0 wide chars, Empty document");
 

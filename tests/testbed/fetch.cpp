@@ -26,7 +26,8 @@ std::string FetchResult::Header(const std::string& name) const {
     if (end == std::string::npos) end = headers.size();
     std::string line = headers.substr(start, end - start);
     size_t colon = line.find(':');
-    if (colon != std::string::npos && strcasecmp(line.substr(0, colon).c_str(), name.c_str()) == 0) {
+    if (colon != std::string::npos &&
+        strcasecmp(line.substr(0, colon).c_str(), name.c_str()) == 0) {
       size_t v = line.find_first_not_of(' ', colon + 1);
       found = v == std::string::npos ? "" : line.substr(v);
     }

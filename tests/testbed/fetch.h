@@ -17,14 +17,38 @@ struct FetchOptions {
   long timeoutSeconds = 30;
   std::atomic<long long>* received = nullptr;  // counts body bytes as they arrive
 
-  FetchOptions& Head() { head = true; return *this; }
-  FetchOptions& Range(std::string r) { range = std::move(r); return *this; }
-  FetchOptions& Post(std::string b) { post = std::move(b); return *this; }
-  FetchOptions& AddHeader(std::string h) { headers.push_back(std::move(h)); return *this; }
-  FetchOptions& Ca(std::string path) { caBundle = std::move(path); return *this; }
-  FetchOptions& Follow() { follow = true; return *this; }
-  FetchOptions& Timeout(long seconds) { timeoutSeconds = seconds; return *this; }
-  FetchOptions& Count(std::atomic<long long>* counter) { received = counter; return *this; }
+  FetchOptions& Head() {
+    head = true;
+    return *this;
+  }
+  FetchOptions& Range(std::string r) {
+    range = std::move(r);
+    return *this;
+  }
+  FetchOptions& Post(std::string b) {
+    post = std::move(b);
+    return *this;
+  }
+  FetchOptions& AddHeader(std::string h) {
+    headers.push_back(std::move(h));
+    return *this;
+  }
+  FetchOptions& Ca(std::string path) {
+    caBundle = std::move(path);
+    return *this;
+  }
+  FetchOptions& Follow() {
+    follow = true;
+    return *this;
+  }
+  FetchOptions& Timeout(long seconds) {
+    timeoutSeconds = seconds;
+    return *this;
+  }
+  FetchOptions& Count(std::atomic<long long>* counter) {
+    received = counter;
+    return *this;
+  }
 };
 
 struct FetchResult {

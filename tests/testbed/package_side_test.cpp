@@ -19,9 +19,7 @@ class PackageSideTest : public ::testing::Test {
     info_ = server_.Packages().AddGenerated("/pkg/a.bin", kSize, 7);
     ASSERT_TRUE(server_.Start());
   }
-  std::string Url(const std::string& query = "") const {
-    return server_.Url("/pkg/a.bin" + query);
-  }
+  std::string Url(const std::string& query = "") const { return server_.Url("/pkg/a.bin" + query); }
   static std::string Bytes(int64_t offset, int64_t length) {
     return PatternBytes(7, offset, static_cast<size_t>(length));
   }
@@ -138,7 +136,8 @@ TEST_F(PackageSideTest, StallHoldsUntilTheClientGivesUp) {
 TEST_F(PackageSideTest, StopEndsAStalledAnswer) {
   std::atomic<long long> received{0};
   FetchResult r;
-  std::thread client([&] { r = Fetch(Url("?fault=stall_after:1000"), FetchOptions().Count(&received)); });
+  std::thread client(
+      [&] { r = Fetch(Url("?fault=stall_after:1000"), FetchOptions().Count(&received)); });
   auto deadline = std::chrono::steady_clock::now() + seconds(10);
   while (received < 1000 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -177,7 +176,8 @@ TEST(PackageSideFiles, FilePackagesServeTheirBytes) {
   ASSERT_TRUE(server.Start());
 
   EXPECT_EQ(Fetch(server.Url("/files/sub/f.bin")).body, bytes);
-  EXPECT_EQ(Fetch(server.Url("/files/sub/f.bin"), FetchOptions().Range("4990-")).body, bytes.substr(4990));
+  EXPECT_EQ(Fetch(server.Url("/files/sub/f.bin"), FetchOptions().Range("4990-")).body,
+            bytes.substr(4990));
   FetchResult empty = Fetch(server.Url("/files/empty.bin"));
   EXPECT_EQ(empty.status, 200);
   EXPECT_TRUE(empty.body.empty());
@@ -193,10 +193,12 @@ TEST(PackageSideAddresses, EveryAddressServesAndIsRecorded) {
   options.addresses = {"127.0.0.2", "127.0.0.3"};
   ASSERT_TRUE(server.Start(options));
 
-  EXPECT_EQ(Fetch(server.Url("/p.bin", "127.0.0.2"), FetchOptions().Head()).Header("Content-Length"),
-            "2000");
-  EXPECT_EQ(Fetch(server.Url("/p.bin", "127.0.0.3"), FetchOptions().Head()).Header("Content-Length"),
-            "1999");
+  EXPECT_EQ(
+      Fetch(server.Url("/p.bin", "127.0.0.2"), FetchOptions().Head()).Header("Content-Length"),
+      "2000");
+  EXPECT_EQ(
+      Fetch(server.Url("/p.bin", "127.0.0.3"), FetchOptions().Head()).Header("Content-Length"),
+      "1999");
   auto log = server.Requests();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[0].localAddress, "127.0.0.2");

@@ -9,7 +9,8 @@ namespace {
 
 class EchoSide : public Side {
  public:
-  bool Handle(const httplib::Request& req, httplib::Response& res, const ServeContext& ctx) override {
+  bool Handle(const httplib::Request& req, httplib::Response& res,
+              const ServeContext& ctx) override {
     if (req.path != "/echo" && req.path != "/shadowed") return false;
     res.set_content(req.method + " " + req.body + " on " + ctx.localAddress, "text/plain");
     return true;

@@ -15,8 +15,7 @@ void CannedSide::Clear() {
   answers_.clear();
 }
 
-bool CannedSide::Handle(const httplib::Request& req, httplib::Response& res,
-                        const ServeContext&) {
+bool CannedSide::Handle(const httplib::Request& req, httplib::Response& res, const ServeContext&) {
   CannedAnswer answer;
   {
     std::lock_guard<std::mutex> guard(lock_);

@@ -41,8 +41,7 @@ std::string HttpDnsSide::SignedQuery(const HttpDnsCredentials& c, const std::str
          "&key=" + Signature(c, ts, name);
 }
 
-bool HttpDnsSide::Handle(const httplib::Request& req, httplib::Response& res,
-                         const ServeContext&) {
+bool HttpDnsSide::Handle(const httplib::Request& req, httplib::Response& res, const ServeContext&) {
   if (req.path != "/resolve" || req.method != "GET") return false;
   HttpDnsCredentials c = Credentials();
   const std::string name = req.get_param_value("name");

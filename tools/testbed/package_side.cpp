@@ -62,7 +62,8 @@ struct BodyStream {
     got = n;
     if (faults.corruptFrom) {
       for (size_t i = 0; i < got; ++i) {
-        if (pos + static_cast<int64_t>(i) >= *faults.corruptFrom) out[i] = static_cast<char>(~out[i]);
+        if (pos + static_cast<int64_t>(i) >= *faults.corruptFrom)
+          out[i] = static_cast<char>(~out[i]);
       }
     }
     return got;
@@ -73,8 +74,9 @@ struct BodyStream {
     const int64_t done = static_cast<int64_t>(sent);
     if (faults.stallAfter && done >= *faults.stallAfter) {
       int fd = FindConnectionSocket(localAddress, localPort, remoteAddress, remotePort);
-      HoldUntilPeerLeaves(fd, *ctx.stopping,
-                          std::chrono::steady_clock::now() + std::chrono::milliseconds(ctx.maxHoldMs));
+      HoldUntilPeerLeaves(
+          fd, *ctx.stopping,
+          std::chrono::steady_clock::now() + std::chrono::milliseconds(ctx.maxHoldMs));
       return false;
     }
     if (faults.dropAfter && done >= *faults.dropAfter) return false;
@@ -279,11 +281,10 @@ bool PackageSide::Handle(const httplib::Request& req, httplib::Response& res,
   body->localPort = req.local_port;
   body->remoteAddress = req.remote_addr;
   body->remotePort = req.remote_port;
-  res.set_content_provider(
-      static_cast<size_t>(length), "application/octet-stream",
-      [body](size_t offset, size_t rest, httplib::DataSink& sink) {
-        return body->Provide(offset, rest, sink);
-      });
+  res.set_content_provider(static_cast<size_t>(length), "application/octet-stream",
+                           [body](size_t offset, size_t rest, httplib::DataSink& sink) {
+                             return body->Provide(offset, rest, sink);
+                           });
   return true;
 }
 

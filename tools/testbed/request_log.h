@@ -28,7 +28,7 @@ struct RecordedRequest {
   std::string remoteAddress;
   int remotePort = 0;
   bool tls = false;
-  int status = 0;  // the answer's status once it is chosen; 0 before
+  int status = 0;         // the answer's status once it is chosen; 0 before
   bool finished = false;  // the answer has been sent, cut off or given up
   std::chrono::system_clock::time_point time;
 

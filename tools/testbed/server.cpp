@@ -25,7 +25,9 @@ struct CurrentRequest {
 };
 thread_local CurrentRequest tCurrent;
 
-bool IsIpv6(const std::string& address) { return address.find(':') != std::string::npos; }
+bool IsIpv6(const std::string& address) {
+  return address.find(':') != std::string::npos;
+}
 
 std::string QueryOf(const httplib::Request& req) {
   size_t q = req.target.find('?');
@@ -209,13 +211,15 @@ void Server::Impl::StopAll() {
 
 Server::Server() : impl_(std::make_unique<Impl>()) {}
 
-Server::~Server() { Stop(); }
+Server::~Server() {
+  Stop();
+}
 
 bool Server::Start(const ServerOptions& options) {
   if (impl_->running) return false;
   impl_->options = options;
-  impl_->addresses = options.addresses.empty() ? std::vector<std::string>{"127.0.0.1"}
-                                               : options.addresses;
+  impl_->addresses =
+      options.addresses.empty() ? std::vector<std::string>{"127.0.0.1"} : options.addresses;
   impl_->stopping = false;
   // TLS writes to a peer that left raise SIGPIPE, which would end the whole test process.
   struct sigaction old {};
@@ -244,9 +248,15 @@ void Server::Stop() {
   impl_->running = false;
 }
 
-bool Server::Running() const { return impl_->running; }
-int Server::Port() const { return impl_->port; }
-const std::vector<std::string>& Server::Addresses() const { return impl_->addresses; }
+bool Server::Running() const {
+  return impl_->running;
+}
+int Server::Port() const {
+  return impl_->port;
+}
+const std::vector<std::string>& Server::Addresses() const {
+  return impl_->addresses;
+}
 
 std::string Server::BaseUrl(const std::string& address) const {
   const std::string& a = address.empty() ? impl_->addresses.front() : address;
@@ -264,17 +274,27 @@ std::string Server::CaBundlePath() const {
   return impl_->options.tls ? TlsCa::Shared().BundlePath() : "";
 }
 
-PackageSide& Server::Packages() { return impl_->packages; }
-HttpDnsSide& Server::HttpDns() { return impl_->httpDns; }
-CannedSide& Server::Canned() { return impl_->canned; }
-RequestLog& Server::Log() { return impl_->log; }
+PackageSide& Server::Packages() {
+  return impl_->packages;
+}
+HttpDnsSide& Server::HttpDns() {
+  return impl_->httpDns;
+}
+CannedSide& Server::Canned() {
+  return impl_->canned;
+}
+RequestLog& Server::Log() {
+  return impl_->log;
+}
 
 void Server::AddSide(std::shared_ptr<Side> side) {
   std::lock_guard<std::mutex> guard(impl_->sidesLock);
   impl_->added.push_back(std::move(side));
 }
 
-std::vector<RecordedRequest> Server::Requests() const { return impl_->log.Snapshot(); }
+std::vector<RecordedRequest> Server::Requests() const {
+  return impl_->log.Snapshot();
+}
 
 bool Server::WaitFor(const RequestLog::Predicate& pred, std::chrono::milliseconds timeout) const {
   return impl_->log.WaitFor(pred, timeout);

@@ -13,7 +13,7 @@ struct Response;
 namespace testbed {
 
 struct ServeContext {
-  std::string localAddress;  // the loopback address the request arrived on
+  std::string localAddress;                     // the loopback address the request arrived on
   const std::atomic<bool>* stopping = nullptr;  // set when the server shuts down
   int64_t maxHoldMs = 0;  // longest time an answer may hold a connection without sending
 };

@@ -18,7 +18,9 @@ namespace {
 using KeyPtr = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
 using CertPtr = std::unique_ptr<X509, decltype(&X509_free)>;
 
-KeyPtr NewKey() { return KeyPtr(EVP_EC_gen("P-256"), EVP_PKEY_free); }
+KeyPtr NewKey() {
+  return KeyPtr(EVP_EC_gen("P-256"), EVP_PKEY_free);
+}
 
 bool IsIpLiteral(const std::string& s) {
   unsigned char buf[16];
@@ -90,8 +92,8 @@ TlsCa::TlsCa() : keys_(std::make_unique<Keys>()) {
     return;
   }
   bundlePath_ = folder_ + "/ca.pem";
-  valid_ = WritePem(bundlePath_, cert, nullptr) && WritePem(folder_ + "/ca.key", nullptr,
-                                                            keys_->key.get());
+  valid_ = WritePem(bundlePath_, cert, nullptr) &&
+           WritePem(folder_ + "/ca.key", nullptr, keys_->key.get());
 }
 
 TlsCa::~TlsCa() {

@@ -14,23 +14,24 @@
 namespace {
 
 void Usage() {
-  std::fprintf(stderr,
-               "usage: testbed [options]\n"
-               "  --address A         listen on A (repeatable, or a comma list); default 127.0.0.1\n"
-               "  --port N            port for every address; 0 (default) picks a free one\n"
-               "  --https             serve HTTPS with a certificate of a CA made at start\n"
-               "  --cert-name NAME    extra name or address for the certificate (repeatable)\n"
-               "  --serve DIR         serve every file under DIR\n"
-               "  --prefix P          URL prefix for --serve (default none)\n"
-               "  --generate PATH=SIZE[:SEED]  a generated package (SIZE may end in K, M or G)\n"
-               "  --fault PATH[@ADDR]=SPEC     faults for a package (PATH * = all), e.g.\n"
-               "                      /a.bin@127.0.0.3=size:1000 or *=throttle:1048576\n"
-               "  --dns-credentials UID:AK:SECRET\n"
-               "  --dns NAME=IP[,IP...]        HTTP DNS answer for NAME\n"
-               "  --max-hold SEC      longest hold of a stalled answer (default 120)\n"
-               "  --time-limit SEC    stop after SEC seconds (default: run until killed)\n"
-               "  --port-file FILE    write the bound port to FILE\n"
-               "  --log               print every request on stdout\n");
+  std::fprintf(
+      stderr,
+      "usage: testbed [options]\n"
+      "  --address A         listen on A (repeatable, or a comma list); default 127.0.0.1\n"
+      "  --port N            port for every address; 0 (default) picks a free one\n"
+      "  --https             serve HTTPS with a certificate of a CA made at start\n"
+      "  --cert-name NAME    extra name or address for the certificate (repeatable)\n"
+      "  --serve DIR         serve every file under DIR\n"
+      "  --prefix P          URL prefix for --serve (default none)\n"
+      "  --generate PATH=SIZE[:SEED]  a generated package (SIZE may end in K, M or G)\n"
+      "  --fault PATH[@ADDR]=SPEC     faults for a package (PATH * = all), e.g.\n"
+      "                      /a.bin@127.0.0.3=size:1000 or *=throttle:1048576\n"
+      "  --dns-credentials UID:AK:SECRET\n"
+      "  --dns NAME=IP[,IP...]        HTTP DNS answer for NAME\n"
+      "  --max-hold SEC      longest hold of a stalled answer (default 120)\n"
+      "  --time-limit SEC    stop after SEC seconds (default: run until killed)\n"
+      "  --port-file FILE    write the bound port to FILE\n"
+      "  --log               print every request on stdout\n");
 }
 
 bool ParseSize(const std::string& text, int64_t& out) {
@@ -40,10 +41,14 @@ bool ParseSize(const std::string& text, int64_t& out) {
   if (end == text.c_str() || v < 0) return false;
   std::string suffix(end);
   int64_t mult = 1;
-  if (suffix == "K" || suffix == "k") mult = 1024;
-  else if (suffix == "M" || suffix == "m") mult = 1024 * 1024;
-  else if (suffix == "G" || suffix == "g") mult = 1024LL * 1024 * 1024;
-  else if (!suffix.empty()) return false;
+  if (suffix == "K" || suffix == "k")
+    mult = 1024;
+  else if (suffix == "M" || suffix == "m")
+    mult = 1024 * 1024;
+  else if (suffix == "G" || suffix == "g")
+    mult = 1024LL * 1024 * 1024;
+  else if (!suffix.empty())
+    return false;
   out = v * mult;
   return true;
 }
@@ -61,8 +66,8 @@ std::vector<std::string> SplitList(const std::string& text, char sep) {
 }
 
 void PrintPackage(const testbed::PackageInfo& p) {
-  std::printf("package %s size=%lld md5=%s\n", p.urlPath.c_str(),
-              static_cast<long long>(p.size), p.md5.c_str());
+  std::printf("package %s size=%lld md5=%s\n", p.urlPath.c_str(), static_cast<long long>(p.size),
+              p.md5.c_str());
 }
 
 }  // namespace
@@ -134,7 +139,8 @@ int main(int argc, char** argv) {
   testbed::Server server;
   testbed::PackageSide& packages = server.Packages();
   for (const std::string& dir : serveDirs) {
-    if (packages.AddFolder(prefix, dir) == 0) std::fprintf(stderr, "testbed: nothing in %s\n", dir.c_str());
+    if (packages.AddFolder(prefix, dir) == 0)
+      std::fprintf(stderr, "testbed: nothing in %s\n", dir.c_str());
   }
   for (const std::string& g : generates) {
     size_t eq = g.find('=');
@@ -189,7 +195,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("port=%d\n", server.Port());
-  for (const std::string& a : server.Addresses()) std::printf("url=%s\n", server.BaseUrl(a).c_str());
+  for (const std::string& a : server.Addresses())
+    std::printf("url=%s\n", server.BaseUrl(a).c_str());
   if (options.tls) std::printf("ca=%s\n", server.CaBundlePath().c_str());
   for (const auto& p : packages.List()) PrintPackage(p);
   std::fflush(stdout);

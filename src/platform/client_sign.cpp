@@ -25,7 +25,9 @@ std::u16string HelperKey(const std::u16string& brand) {
   return u"Software\\" + brand + u"\\" + brand + u" Helper Compact\\";
 }
 
-std::u16string NufKey(const std::u16string& brand) { return u"Software\\" + brand + u"\\NUF\\"; }
+std::u16string NufKey(const std::u16string& brand) {
+  return u"Software\\" + brand + u"\\NUF\\";
+}
 
 class XorShift128Plus {
  public:
@@ -51,9 +53,9 @@ class XorShift128Plus {
 // Should the kernel refuse random bytes, the identifier must still differ between machines and
 // runs, so time, process and address stand in.
 void FallbackSeed(unsigned char seed[16]) {
-  const uint64_t t = static_cast<uint64_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count() ^
-      std::chrono::system_clock::now().time_since_epoch().count());
+  const uint64_t t =
+      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count() ^
+                            std::chrono::system_clock::now().time_since_epoch().count());
   const uint64_t p = (static_cast<uint64_t>(getpid()) << 32) ^ reinterpret_cast<uintptr_t>(seed);
   std::memcpy(seed, &t, 8);
   std::memcpy(seed + 8, &p, 8);
@@ -80,9 +82,12 @@ std::u16string NewClientSign() {
     const unsigned byte = (number >> (8 * ((digit % 16) / 2))) & 0xFF;
     const unsigned nibble = digit % 2 == 0 ? (byte & 0xF) : (byte >> 4);
     ++digit;
-    if (*p == '4') out.push_back(u'4');
-    else if (*p == 'y') out.push_back(static_cast<char16_t>(kHex[8 | (nibble & 3)]));
-    else out.push_back(static_cast<char16_t>(kHex[nibble]));
+    if (*p == '4')
+      out.push_back(u'4');
+    else if (*p == 'y')
+      out.push_back(static_cast<char16_t>(kHex[8 | (nibble & 3)]));
+    else
+      out.push_back(static_cast<char16_t>(kHex[nibble]));
   }
   out += u"G}";
   return out;

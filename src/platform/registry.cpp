@@ -67,7 +67,8 @@ bool FindInstalledValue(const std::u16string& brand, const std::u16string& value
     const auto id = ReadDword(Hive::LocalMachine, View::Default, key, u"PID");
     if (!id || *id != pid) continue;
     RegValue info;
-    if (!RegistryStore().QueryValue(Hive::LocalMachine, View::Default, key, u"InstallInfo", &info) ||
+    if (!RegistryStore().QueryValue(Hive::LocalMachine, View::Default, key, u"InstallInfo",
+                                    &info) ||
         info.type != nuv::os::RegType::Sz || info.text.empty()) {
       continue;
     }
@@ -119,8 +120,8 @@ std::u16string GetUninstallVersion(const std::u16string& pidText) {
 std::u16string GetCompanionInstallName() {
   std::u16string last;
   for (View view : {View::Bit64, View::Bit32}) {
-    const auto name = ReadSz(Hive::LocalMachine, view, kCompanionKey, u"InstallName",
-                             kCompanionNameChars);
+    const auto name =
+        ReadSz(Hive::LocalMachine, view, kCompanionKey, u"InstallName", kCompanionNameChars);
     if (!name) continue;
     last = *name;
     if (nuv::os::PathExists(WideToUtf8(last))) return last;
@@ -128,11 +129,14 @@ std::u16string GetCompanionInstallName() {
   return last;
 }
 
-bool IsCompanionInstalled() { return nuv::os::PathExists(WideToUtf8(GetCompanionInstallName())); }
+bool IsCompanionInstalled() {
+  return nuv::os::PathExists(WideToUtf8(GetCompanionInstallName()));
+}
 
 std::u16string GetIeVersion() {
-  const auto version = ReadSz(Hive::LocalMachine, Wow64View32(),
-                              u"Software\\Microsoft\\Internet Explorer", u"Version", kIeVersionChars);
+  const auto version =
+      ReadSz(Hive::LocalMachine, Wow64View32(), u"Software\\Microsoft\\Internet Explorer",
+             u"Version", kIeVersionChars);
   return version && !version->empty() ? *version : u"-";
 }
 
@@ -147,7 +151,8 @@ void WriteChannelRecord(const std::u16string& productId, const std::u16string& a
   }
   // With neither id there is no product name, and "" would overwrite the machine's first channel.
   const std::u16string& name = appId.empty() ? productId : appId;
-  if (!name.empty()) store.SetValue(Hive::LocalMachine, view, kChannelKey, name, RegValue::Sz(channel));
+  if (!name.empty())
+    store.SetValue(Hive::LocalMachine, view, kChannelKey, name, RegValue::Sz(channel));
 }
 
 std::u16string ReadDefaultChannel() {

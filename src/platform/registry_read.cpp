@@ -10,7 +10,9 @@ using nuv::os::RegType;
 using nuv::os::RegValue;
 using nuv::os::View;
 
-View Wow64View32() { return IsWow64() ? View::Bit32 : View::Default; }
+View Wow64View32() {
+  return IsWow64() ? View::Bit32 : View::Default;
+}
 
 std::optional<std::u16string> ReadSz(Hive hive, View view, const std::u16string& key,
                                      const std::u16string& name, size_t maxChars) {
@@ -31,7 +33,8 @@ std::optional<uint32_t> ReadDword(Hive hive, View view, const std::u16string& ke
 bool WriteSz(Hive hive, View view, const std::u16string& key, const std::u16string& name,
              const std::u16string& text) {
   const RegistryStore store;
-  return store.CreateKey(hive, view, key) && store.SetValue(hive, view, key, name, RegValue::Sz(text));
+  return store.CreateKey(hive, view, key) &&
+         store.SetValue(hive, view, key, name, RegValue::Sz(text));
 }
 
 }  // namespace platform::registry_detail

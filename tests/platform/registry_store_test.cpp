@@ -33,7 +33,9 @@ std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+bool Exists(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0;
+}
 
 class RegistryStoreTest : public RegistryDirTest {
  protected:
@@ -305,7 +307,8 @@ TEST_F(RegistryStoreTest, CommittedWritesSurviveAKilledWriter) {
     RegistryStore reg;
     if (!reg.CreateKey(kLM, View::Default, u"Software\\Durable")) _exit(3);
     for (int i = 0; i < kMaxWrites; ++i) {
-      const std::u16string key = u"Software\\Durable\\K" + std::u16string(1, char16_t(u'a' + i % 26));
+      const std::u16string key =
+          u"Software\\Durable\\K" + std::u16string(1, char16_t(u'a' + i % 26));
       const bool ok = reg.CreateKey(kLM, View::Default, key) &&
                       reg.SetValue(kLM, View::Default, u"Software\\Durable",
                                    u"v" + std::u16string(1, char16_t(0x4E00 + i)),
@@ -324,8 +327,10 @@ TEST_F(RegistryStoreTest, CommittedWritesSurviveAKilledWriter) {
     if (poll(&pfd, 1, 1000) <= 0) continue;
     int32_t report;
     if (read(pipeFds[0], &report, sizeof report) != sizeof report) break;
-    if (report < 0) failed = true;
-    else committed = report;
+    if (report < 0)
+      failed = true;
+    else
+      committed = report;
   }
   kill(child, SIGKILL);
   int status = 0;

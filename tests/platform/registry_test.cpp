@@ -63,11 +63,11 @@ class RegistryTest : public RegistryDirTest {
 };
 
 TEST_F(RegistryTest, InstalledProductIsTheFirstSubkeyWithThePidAndInstallInfo) {
-  PutProduct(u"Old", 7, u"", u"0.9");        // same id, not installed
-  PutProduct(u"Other", 8, u"yes", u"5.0");   // installed, other id
+  PutProduct(u"Old", 7, u"", u"0.9");       // same id, not installed
+  PutProduct(u"Other", 8, u"yes", u"5.0");  // installed, other id
   PutProduct(u"Capturo", 7, u"yes", u"1.2.3");
   PutSz(kLM, u"Software\\Veltrin\\Capturo", u"InstallPath", u"/opt/Capturo");
-  PutProduct(u"Later", 7, u"yes", u"9.9");   // after the first match
+  PutProduct(u"Later", 7, u"yes", u"9.9");  // after the first match
 
   std::u16string version;
   EXPECT_TRUE(platform::GetInstalledVersion(u"Veltrin", 7, version));
@@ -130,7 +130,7 @@ TEST_F(RegistryTest, CompanionIsTheFirstViewNamingAnExistingFile) {
   const std::string present = MakeFile("hub");
   const std::u16string presentW(present.begin(), present.end());  // ASCII temp path
   struct Case {
-    const char16_t* wide;    // nullptr: no value in that view
+    const char16_t* wide;  // nullptr: no value in that view
     const char16_t* narrow;
     std::u16string expected;
     bool installed;

@@ -1,6 +1,5 @@
 #include "platform/os/registry_db.h"
 
-
 namespace nuv::os::registry_detail {
 namespace {
 
@@ -35,7 +34,9 @@ Statement::Statement(sqlite3* db, const char* sql) {
   }
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::~Statement() {
+  sqlite3_finalize(stmt_);
+}
 
 void Statement::BindInt(int index, int64_t value) {
   if (stmt_) sqlite3_bind_int64(stmt_, index, value);
@@ -55,7 +56,9 @@ void Statement::BindBlob(int index, const std::string& value) {
   }
 }
 
-bool Statement::NextRow() { return stmt_ != nullptr && sqlite3_step(stmt_) == SQLITE_ROW; }
+bool Statement::NextRow() {
+  return stmt_ != nullptr && sqlite3_step(stmt_) == SQLITE_ROW;
+}
 
 bool Statement::Run() {
   if (stmt_ == nullptr) return false;
@@ -66,7 +69,9 @@ bool Statement::Run() {
   return rc == SQLITE_DONE;
 }
 
-int64_t Statement::Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+int64_t Statement::Int(int column) const {
+  return sqlite3_column_int64(stmt_, column);
+}
 
 std::string Statement::Text(int column) const {
   const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));

@@ -112,9 +112,13 @@ DbLease DbLease::Acquire(const std::string& path, bool create) {
 DbLease::DbLease(DbLease&&) noexcept = default;
 DbLease::~DbLease() = default;
 
-sqlite3* DbLease::handle() const { return entry_ ? entry_->db : nullptr; }
+sqlite3* DbLease::handle() const {
+  return entry_ ? entry_->db : nullptr;
+}
 
-bool DbLease::Configured() const { return entry_ && entry_->configured; }
+bool DbLease::Configured() const {
+  return entry_ && entry_->configured;
+}
 
 void DbLease::SetConfigured() {
   if (entry_) entry_->configured = true;

@@ -35,7 +35,9 @@ void AppendUtf16(uint32_t cp, std::u16string* out) {
   }
 }
 
-char16_t FoldChar(char16_t c) { return (c >= u'A' && c <= u'Z') ? c - u'A' + u'a' : c; }
+char16_t FoldChar(char16_t c) {
+  return (c >= u'A' && c <= u'Z') ? c - u'A' + u'a' : c;
+}
 
 std::u16string Fold16(const std::u16string& s) {
   std::u16string out = s;
@@ -95,7 +97,9 @@ std::u16string FromUtf8(const std::string& text) {
   return out;
 }
 
-std::string FoldName(const std::u16string& name) { return ToUtf8(Fold16(name)); }
+std::string FoldName(const std::u16string& name) {
+  return ToUtf8(Fold16(name));
+}
 
 int RootChildView(Hive hive, View view) {
   if (hive != Hive::LocalMachine) return kSharedView;

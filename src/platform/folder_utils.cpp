@@ -12,8 +12,12 @@ using nuv::os::kWidePathSep;
 
 namespace {
 
-std::u16string Wide(const std::string& utf8) { return Utf8ToWide(utf8); }
-std::string Narrow(const std::u16string& wide) { return WideToUtf8(wide); }
+std::u16string Wide(const std::string& utf8) {
+  return Utf8ToWide(utf8);
+}
+std::string Narrow(const std::u16string& wide) {
+  return WideToUtf8(wide);
+}
 
 std::u16string WithSep(std::u16string path) {
   if (path.empty() || path.back() != kWidePathSep) path += kWidePathSep;
@@ -67,12 +71,14 @@ bool GetProgramFilesFolders(std::u16string& x86Folder, std::u16string& nativeFol
 }
 
 bool IsUnderSystemFolder(const std::u16string& path) {
-  static const char16_t* const kSystemFolders[] = {
-      u"/usr/", u"/bin/", u"/sbin/", u"/lib/", u"/lib32/", u"/lib64/", u"/libx32/",
-      u"/etc/", u"/boot/", u"/proc/", u"/sys/", u"/dev/"};
+  static const char16_t* const kSystemFolders[] = {u"/usr/",   u"/bin/",   u"/sbin/",   u"/lib/",
+                                                   u"/lib32/", u"/lib64/", u"/libx32/", u"/etc/",
+                                                   u"/boot/",  u"/proc/",  u"/sys/",    u"/dev/"};
   if (path.empty()) return false;
   std::u16string q = WithSep(Normalise(path));
-  auto startsWith = [&](const std::u16string& prefix) { return q.compare(0, prefix.size(), prefix) == 0; };
+  auto startsWith = [&](const std::u16string& prefix) {
+    return q.compare(0, prefix.size(), prefix) == 0;
+  };
   for (const char16_t* folder : kSystemFolders) {
     if (startsWith(folder)) return true;
   }
@@ -112,7 +118,9 @@ void ListFixedDrives(std::vector<std::u16string>& drives) {
   for (const std::string& root : nuv::os::Drives().FixedDriveRoots()) drives.push_back(Wide(root));
 }
 
-std::u16string GetSystemDriveRoot() { return Wide(nuv::os::Drives().SystemDriveRoot()); }
+std::u16string GetSystemDriveRoot() {
+  return Wide(nuv::os::Drives().SystemDriveRoot());
+}
 
 std::u16string GetDriveRootOf(const std::u16string& path) {
   std::u16string probe = WithSep(path);
@@ -124,7 +132,9 @@ std::u16string GetDriveRootOf(const std::u16string& path) {
   return best.empty() ? std::u16string(1, kWidePathSep) : best;
 }
 
-std::u16string GetModulePath() { return Wide(nuv::os::ModulePath()); }
+std::u16string GetModulePath() {
+  return Wide(nuv::os::ModulePath());
+}
 
 std::u16string GetModuleFileName() {
   std::u16string path = GetModulePath();
@@ -138,7 +148,9 @@ std::u16string GetModuleFolder() {
   return sep == std::u16string::npos ? std::u16string() : path.substr(0, sep);
 }
 
-std::u16string GetShellUserLocalAppData() { return Wide(nuv::os::DesktopUserLocalAppData()); }
+std::u16string GetShellUserLocalAppData() {
+  return Wide(nuv::os::DesktopUserLocalAppData());
+}
 
 bool FolderExists(const std::u16string& path) {
   return !path.empty() && nuv::os::IsDirectory(Narrow(path));

@@ -19,8 +19,12 @@ std::u16string Ascii(const char* text) {
   return out;
 }
 
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f'; }
+bool IsDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
+bool IsSpace(char16_t c) {
+  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f';
+}
 
 // One "%d" conversion: optional white space and sign, then at least one digit (saturating).
 bool ScanInt(const std::u16string& text, size_t& pos, int& value) {
@@ -105,9 +109,13 @@ int CompareVersions(const std::u16string& a, const std::u16string& b) {
   return 0;
 }
 
-std::string ToDecimalText(uint32_t value) { return std::to_string(value); }
+std::string ToDecimalText(uint32_t value) {
+  return std::to_string(value);
+}
 
-std::u16string ToDecimalWideText(int value) { return Ascii(std::to_string(value).c_str()); }
+std::u16string ToDecimalWideText(int value) {
+  return Ascii(std::to_string(value).c_str());
+}
 
 std::u16string ToHexText(int value) {
   char buffer[16];
@@ -127,7 +135,8 @@ std::u16string NowText() {
 namespace {
 
 std::string TimestampSuffix(bool hasQuery) {
-  return std::string(hasQuery ? "&" : "?") + "_t=" + std::to_string(static_cast<long long>(std::time(nullptr)));
+  return std::string(hasQuery ? "&" : "?") +
+         "_t=" + std::to_string(static_cast<long long>(std::time(nullptr)));
 }
 
 }  // namespace

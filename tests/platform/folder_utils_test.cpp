@@ -16,7 +16,9 @@ using namespace platform;
 
 namespace {
 
-std::u16string W(const std::string& s) { return Utf8ToWide(s); }
+std::u16string W(const std::string& s) {
+  return Utf8ToWide(s);
+}
 
 TEST(FolderUtils, ProgramFilesIsOptForBothWidths) {
   std::u16string x86, native;
@@ -34,12 +36,23 @@ TEST(FolderUtils, ProgramFilesIsOptForBothWidths) {
 TEST(FolderUtils, SystemFolders) {
   ScopedEnv prefix("NUV_ROOT_PREFIX", std::nullopt);
   const std::pair<std::u16string, bool> cases[] = {
-      {u"/usr/local/tool", true}, {u"/usr", true},          {u"/etc/", true},
-      {u"/lib64/x", true},        {u"/opt/", true},         {u"/opt/Veltrin/Capturo", true},
-      {u"/optical/x", false},     {u"/home/u/usr/x", false}, {u"/USR/x", false},
-      {u"/var/lib/Veltrin", false}, {u"/", false},          {u"", false},
-      {u"/home/u/Capturo", false}, {u"usr/x", false},
-      {u"/home/../usr/x", true},  {u"//usr//bin", true},    {u"/usr/../home/x", false},
+      {u"/usr/local/tool", true},
+      {u"/usr", true},
+      {u"/etc/", true},
+      {u"/lib64/x", true},
+      {u"/opt/", true},
+      {u"/opt/Veltrin/Capturo", true},
+      {u"/optical/x", false},
+      {u"/home/u/usr/x", false},
+      {u"/USR/x", false},
+      {u"/var/lib/Veltrin", false},
+      {u"/", false},
+      {u"", false},
+      {u"/home/u/Capturo", false},
+      {u"usr/x", false},
+      {u"/home/../usr/x", true},
+      {u"//usr//bin", true},
+      {u"/usr/../home/x", false},
       {u"/home/./../opt/./x/", true},
   };
   for (const auto& [path, expected] : cases) {

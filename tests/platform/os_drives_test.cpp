@@ -17,15 +17,31 @@ TEST(OsDrives, MountTableGivesLocalWritableFolderMountsOncePerDevice) {
   std::string table =
       "proc /proc proc rw,relatime 0 0\n"
       "/dev/vda / ext4 rw,relatime 0 0\n"
-      "/dev/vdb " + t + "data ext4 rw,relatime 0 0\n"
-      "/dev/vdb " + t + "again ext4 rw 0 0\n"              // same device again
-      "/dev/vdc " + t + "file ext4 rw 0 0\n"               // a bound file
-      "/dev/vdd " + t + "ro ext4 ro,relatime 0 0\n"        // read-only
-      "tmpfs " + t + "tmp tmpfs rw 0 0\n"                  // not a block device
-      "/dev/vda " + t + "bind ext4 rw 0 0\n"               // the root device bound elsewhere
+      "/dev/vdb " +
+      t +
+      "data ext4 rw,relatime 0 0\n"
+      "/dev/vdb " +
+      t +
+      "again ext4 rw 0 0\n"  // same device again
+      "/dev/vdc " +
+      t +
+      "file ext4 rw 0 0\n"  // a bound file
+      "/dev/vdd " +
+      t +
+      "ro ext4 ro,relatime 0 0\n"  // read-only
+      "tmpfs " +
+      t +
+      "tmp tmpfs rw 0 0\n"  // not a block device
+      "/dev/vda " +
+      t +
+      "bind ext4 rw 0 0\n"  // the root device bound elsewhere
       "/dev/vde /boot/efi vfat rw 0 0\n"
-      "/dev/vdf " + t + "missing ext4 rw 0 0\n"
-      "/dev/vdg " + t + "with\\040space ext4 rw 0 0\n"
+      "/dev/vdf " +
+      t +
+      "missing ext4 rw 0 0\n"
+      "/dev/vdg " +
+      t +
+      "with\\040space ext4 rw 0 0\n"
       "garbage\n";
   WriteWholeFile(dir.File("mounts"), table);
   nuv::os::SystemDriveProvider provider(dir.File("mounts"));

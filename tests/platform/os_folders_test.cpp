@@ -11,8 +11,10 @@
 namespace {
 
 TEST(OsFolders, TempFolderAlwaysEndsInASlash) {
-  const std::pair<std::optional<std::string>, std::string> cases[] = {
-      {std::nullopt, "/tmp/"}, {"", "/tmp/"}, {"/var/tmp", "/var/tmp/"}, {"/var/tmp/", "/var/tmp/"}};
+  const std::pair<std::optional<std::string>, std::string> cases[] = {{std::nullopt, "/tmp/"},
+                                                                      {"", "/tmp/"},
+                                                                      {"/var/tmp", "/var/tmp/"},
+                                                                      {"/var/tmp/", "/var/tmp/"}};
   for (const auto& [value, expected] : cases) {
     ScopedEnv tmp("TMPDIR", value);
     EXPECT_EQ(nuv::os::TempFolder(), expected);

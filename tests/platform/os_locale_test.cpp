@@ -13,12 +13,25 @@ namespace {
 
 TEST(OsLocale, NamesMapToWindowsIdentifiers) {
   const std::pair<const char*, uint32_t> cases[] = {
-      {"de_DE.UTF-8", 0x0407}, {"de_AT@euro", 0x0C07}, {"fr-ca", 0x0C0C},
-      {"zh_CN.GB18030", 0x0804}, {"zh_TW.UTF-8", 0x0404}, {"pt_BR", 0x0416},
-      {"es_MX", 0x080A}, {"es_ES.UTF-8", 0x0C0A}, {"es_ES.UTF-8@tradnl", 0x040A},
-      {"sv", 0x001D}, {"hi_IN", 0x0439}, {"en_US.UTF-8", 0x0409}, {"en_GB", 0x0809},
+      {"de_DE.UTF-8", 0x0407},
+      {"de_AT@euro", 0x0C07},
+      {"fr-ca", 0x0C0C},
+      {"zh_CN.GB18030", 0x0804},
+      {"zh_TW.UTF-8", 0x0404},
+      {"pt_BR", 0x0416},
+      {"es_MX", 0x080A},
+      {"es_ES.UTF-8", 0x0C0A},
+      {"es_ES.UTF-8@tradnl", 0x040A},
+      {"sv", 0x001D},
+      {"hi_IN", 0x0439},
+      {"en_US.UTF-8", 0x0409},
+      {"en_GB", 0x0809},
       {"de_XX", 0x0407},  // unknown country: the language's own identifier
-      {"xx_YY", 0x0409}, {"C", 0x0409}, {"C.UTF-8", 0x0409}, {"POSIX", 0x0409}, {"", 0x0409},
+      {"xx_YY", 0x0409},
+      {"C", 0x0409},
+      {"C.UTF-8", 0x0409},
+      {"POSIX", 0x0409},
+      {"", 0x0409},
       {"_DE", 0x0409},
   };
   for (const auto& [name, lcid] : cases) EXPECT_EQ(LcidFromLocaleName(name), lcid) << name;
@@ -69,8 +82,9 @@ TEST(OsLocale, SystemLocaleFromTheConfigurationFileElseTheUsers) {
   EXPECT_EQ(nuv::os::SystemDefaultLcid(), 0x0419u);  // no file
 
   std::filesystem::create_directories(root.File("etc/default"));
-  WriteWholeFile(root.File("etc/default/locale"),
-                 "# written by the installer\nLANG=\"de_DE.UTF-8\"\n  export LC_MESSAGES='zh_TW.UTF-8'\n");
+  WriteWholeFile(
+      root.File("etc/default/locale"),
+      "# written by the installer\nLANG=\"de_DE.UTF-8\"\n  export LC_MESSAGES='zh_TW.UTF-8'\n");
   EXPECT_EQ(nuv::os::LocaleNameFromFile(root.File("etc/default/locale")), "zh_TW.UTF-8");
   EXPECT_EQ(nuv::os::SystemDefaultLcid(), 0x0404u);
   EXPECT_EQ(nuv::os::UserDefaultLcid(), 0x0419u);  // the user's stays its own

@@ -30,9 +30,9 @@ TEST(VersionText, FileVersionTextFromTheSection) {
 
   TempDir dir;
   const std::pair<std::string, std::optional<std::u16string>> cases[] = {
-      {"4.4.0.1", u"4.4.0.1"}, {"10.0", u"10.0.0.0"}, {"65535.0.0.7", u"65535.0.0.7"},
+      {"4.4.0.1", u"4.4.0.1"},     {"10.0", u"10.0.0.0"},     {"65535.0.0.7", u"65535.0.0.7"},
       {"1.2.3.4.5", std::nullopt}, {"65536.1", std::nullopt}, {"a.b", std::nullopt},
-      {"1..2", std::nullopt},      {"1.2.", std::nullopt},   {"", std::nullopt},
+      {"1..2", std::nullopt},      {"1.2.", std::nullopt},    {"", std::nullopt},
   };
   for (const auto& [section, expected] : cases) {
     ElfFixture fixture;
@@ -59,8 +59,8 @@ TEST(VersionText, ParseAndCompare) {
   EXPECT_EQ(ParseVersion(u""), (std::array<int, 4>{0, 0, 0, 0}));
 
   const std::tuple<std::u16string, std::u16string, int> cases[] = {
-      {u"4.4.0", u"4.4.0.1", -1}, {u"10.0", u"9.9.9.9", 1}, {u"4.4.0.0", u"4.4", 0},
-      {u"4.5.0.0", u"4.4.0.0", 1}, {u"", u"0.0.0.0", 0},  {u"1.2.3.4.9", u"1.2.3.4", 0},
+      {u"4.4.0", u"4.4.0.1", -1},  {u"10.0", u"9.9.9.9", 1}, {u"4.4.0.0", u"4.4", 0},
+      {u"4.5.0.0", u"4.4.0.0", 1}, {u"", u"0.0.0.0", 0},     {u"1.2.3.4.9", u"1.2.3.4", 0},
   };
   for (const auto& [a, b, expected] : cases) {
     EXPECT_EQ(CompareVersions(a, b), expected) << WideToUtf8(a) << " vs " << WideToUtf8(b);
@@ -109,12 +109,14 @@ TEST(VersionText, HttpUrls) {
       {u"https://", false},       {u"https://x", true}, {u"ftp://host/file", false},
       {u"HTTP://host", false},    {u"", false},         {u"\thttp://x\r\n", true},
   };
-  for (const auto& [text, expected] : cases) EXPECT_EQ(IsHttpUrl(text), expected) << WideToUtf8(text);
+  for (const auto& [text, expected] : cases)
+    EXPECT_EQ(IsHttpUrl(text), expected) << WideToUtf8(text);
 }
 
 TEST(VersionText, CommandLineTable) {
   CommandLineTable table;
-  EXPECT_TRUE(ParseCommandLine(u"prog.exe HostLang=en HostLang=de flag Key=a=b \"Path=C:\\a b\"", table));
+  EXPECT_TRUE(
+      ParseCommandLine(u"prog.exe HostLang=en HostLang=de flag Key=a=b \"Path=C:\\a b\"", table));
   EXPECT_EQ(table, (CommandLineTable{{u"prog.exe", u""},
                                      {u"HostLang", u"de"},
                                      {u"flag", u""},
@@ -122,8 +124,8 @@ TEST(VersionText, CommandLineTable) {
                                      {u"Path", u"C:\\a b"}}));
 
   CommandLineTable args;
-  ParseArguments({u"OnlyForkInstallDependent=1", u"onlyforkinstalldependent=2", u"=v", u"HostHwnd="},
-                 args);
+  ParseArguments(
+      {u"OnlyForkInstallDependent=1", u"onlyforkinstalldependent=2", u"=v", u"HostHwnd="}, args);
   EXPECT_EQ(args, (CommandLineTable{{u"OnlyForkInstallDependent", u"1"},
                                     {u"onlyforkinstalldependent", u"2"},
                                     {u"", u"v"},

@@ -9,7 +9,8 @@ namespace nuv::os {
 inline constexpr const char* kFakeNonAdminEnv = "NUV_FAKE_NON_ADMIN";
 
 bool IsAdministrator();
-// In-process override for tests, winning over the environment; std::nullopt restores the real answer.
+// In-process override for tests, winning over the environment; std::nullopt restores the real
+// answer.
 void SetAdministratorOverride(std::optional<bool> isAdmin);
 
 }  // namespace nuv::os

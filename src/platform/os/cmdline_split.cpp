@@ -4,7 +4,9 @@ namespace nuv::os {
 
 namespace {
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+bool IsBlank(char16_t c) {
+  return c == u' ' || c == u'\t';
+}
 
 }  // namespace
 
@@ -97,4 +99,3 @@ std::u16string QuoteArgument(std::u16string_view argument) {
 }
 
 }  // namespace nuv::os
-

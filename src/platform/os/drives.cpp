@@ -19,7 +19,8 @@ std::string Unescape(const std::string& field) {
   for (size_t i = 0; i < field.size(); ++i) {
     if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' && field[i + 1] <= '3' &&
         field[i + 2] >= '0' && field[i + 2] <= '7' && field[i + 3] >= '0' && field[i + 3] <= '7') {
-      out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+      out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
+                               (field[i + 3] - '0'));
       i += 3;
     } else {
       out += field[i];
@@ -52,7 +53,8 @@ std::string WithSlash(std::string path) {
 
 }  // namespace
 
-SystemDriveProvider::SystemDriveProvider(std::string mountTable) : mountTable_(std::move(mountTable)) {}
+SystemDriveProvider::SystemDriveProvider(std::string mountTable)
+    : mountTable_(std::move(mountTable)) {}
 
 std::vector<std::string> SystemDriveProvider::FixedDriveRoots() {
   std::vector<std::string> roots{"/"};
@@ -67,7 +69,8 @@ std::vector<std::string> SystemDriveProvider::FixedDriveRoots() {
   while (std::getline(lines, line)) {
     std::stringstream fields(line);
     std::string source, point, type, options;
-    if (fields >> source >> point >> type >> options) mounts.push_back({source, Unescape(point), options});
+    if (fields >> source >> point >> type >> options)
+      mounts.push_back({source, Unescape(point), options});
   }
   // Further mounts of a device already listed (bind mounts, subvolumes) are no new drive; the
   // device of "/" is listed by "/" itself.
@@ -107,7 +110,8 @@ std::optional<uint64_t> FakeDriveProvider::FreeBytes(const std::string& path) {
   std::string probe = WithSlash(path);
   const DriveInfo* best = nullptr;
   for (const DriveInfo& d : drives_) {
-    if (probe.compare(0, d.root.size(), d.root) == 0 && (!best || d.root.size() > best->root.size()))
+    if (probe.compare(0, d.root.size(), d.root) == 0 &&
+        (!best || d.root.size() > best->root.size()))
       best = &d;
   }
   if (!best) return std::nullopt;
@@ -131,6 +135,8 @@ IDriveProvider& Drives() {
   return p ? *p : real;
 }
 
-void SetDriveProvider(IDriveProvider* provider) { g_provider.store(provider); }
+void SetDriveProvider(IDriveProvider* provider) {
+  g_provider.store(provider);
+}
 
 }  // namespace nuv::os

@@ -37,8 +37,8 @@ class SystemDriveProvider : public IDriveProvider {
   std::string mountTable_;
 };
 
-// A fake for tests: chosen roots (normally folders under a temporary folder) with chosen free space.
-// FreeBytes answers for the longest root that prefixes the path.
+// A fake for tests: chosen roots (normally folders under a temporary folder) with chosen free
+// space. FreeBytes answers for the longest root that prefixes the path.
 struct DriveInfo {
   std::string root;  // ends in '/'
   uint64_t freeBytes = 0;

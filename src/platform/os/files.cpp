@@ -33,7 +33,9 @@ bool CreateEmptyFile(const std::string& path) {
   return close(fd) == 0;
 }
 
-bool RemoveFile(const std::string& path) { return !path.empty() && unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+  return !path.empty() && unlink(path.c_str()) == 0;
+}
 
 std::optional<std::string> ReadFile(const std::string& path) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -41,9 +41,13 @@ std::string ModulePath() {
   return std::string(buffer.data(), static_cast<size_t>(n));
 }
 
-std::string SharedDocumentsFolder() { return RootPrefix() + "/var/lib/"; }
+std::string SharedDocumentsFolder() {
+  return RootPrefix() + "/var/lib/";
+}
 
-std::string ProgramFilesFolder() { return RootPrefix() + "/opt/"; }
+std::string ProgramFilesFolder() {
+  return RootPrefix() + "/opt/";
+}
 
 namespace {
 
@@ -61,7 +65,8 @@ std::optional<DesktopUser> LookUpByName(const std::string& name) {
   std::vector<char> buffer(16384);
   passwd pw;
   passwd* result = nullptr;
-  if (getpwnam_r(name.c_str(), &pw, buffer.data(), buffer.size(), &result) != 0) return std::nullopt;
+  if (getpwnam_r(name.c_str(), &pw, buffer.data(), buffer.size(), &result) != 0)
+    return std::nullopt;
   return FromPasswd(result);
 }
 
@@ -75,7 +80,9 @@ std::optional<DesktopUser> LookUpByUid(uid_t uid) {
 
 // The desktop user is the process user when there is no (other) sudo caller; only then do the
 // process's own XDG variables describe that user.
-bool IsProcessUser(const DesktopUser& user) { return user.uid == geteuid(); }
+bool IsProcessUser(const DesktopUser& user) {
+  return user.uid == geteuid();
+}
 
 std::string TrimSlashes(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();

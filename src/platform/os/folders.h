@@ -4,10 +4,10 @@
 // below (/opt/, /var/lib/, /etc/default/locale) are taken under it, e.g. "<prefix>/opt/".
 #pragma once
 
+#include <sys/types.h>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 namespace nuv::os {
 

@@ -48,7 +48,9 @@ InstanceLock::InstanceLock(std::string_view name) {
   fd_ = fd;
 }
 
-InstanceLock::~InstanceLock() { Release(); }
+InstanceLock::~InstanceLock() {
+  Release();
+}
 
 void InstanceLock::Release() {
   // The file stays: unlinking a flock file lets a third process lock a fresh inode while a second

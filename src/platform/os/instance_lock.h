@@ -1,4 +1,5 @@
-// Single-instance guard: an exclusive flock on <lock folder>/<name>.lock, held for the object's life.
+// Single-instance guard: an exclusive flock on <lock folder>/<name>.lock, held for the object's
+// life.
 #pragma once
 
 #include <string>

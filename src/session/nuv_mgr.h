@@ -85,7 +85,8 @@ class NuvMgr {
   // (The server runtime record and the effective values computed from it come here.)
 
   // --- Run configuration. Written by the window's threads and, for TmpPackagePath, by the
-  // engine's callback thread once downloads run: change them under runConfigLock.
+  // engine's callback thread once downloads run: change them under runConfigLock, and release it
+  // before calling the three operations above (they take it themselves).
   std::u16string Status = u"0";
   std::u16string JoinExp;
   std::u16string SelectLang;  // in fork mode the host's language

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "session/config_number.h"
 #include "session/nuv_mgr.h"
@@ -125,6 +126,29 @@ TEST_F(RunConfigTest, DeleteClearsTheFlagAndRemovesTheFile) {
   mgr_.DeleteRunConfig();
   EXPECT_FALSE(mgr_.resumeDownload);
   EXPECT_FALSE(std::filesystem::exists(Path()));
+}
+
+// The engine's callback thread and the window's download thread both write the file.
+TEST_F(RunConfigTest, ConcurrentWritersLeaveAWholeFile) {
+  auto writer = [this](const char16_t* path) {
+    for (int i = 0; i < 20; ++i) {
+      {
+        std::lock_guard<std::mutex> hold(mgr_.runConfigLock);
+        mgr_.TmpPackagePath = path;
+      }
+      mgr_.WriteRunConfig();
+    }
+  };
+  std::thread a(writer, u"/a.~P2S");
+  std::thread b(writer, u"/b.~P2S");
+  a.join();
+  b.join();
+
+  NuvMgr read;
+  read.runConfigPath = mgr_.runConfigPath;
+  read.ReadRunConfig();
+  EXPECT_TRUE(read.TmpPackagePath == u"/a.~P2S" || read.TmpPackagePath == u"/b.~P2S");
+  EXPECT_EQ(ReadWholeFile(Path()).find("</config>\r\n"), ReadWholeFile(Path()).size() - 11);
 }
 
 TEST_F(RunConfigTest, WithoutAPathNothingIsReadOrWritten) {

@@ -185,3 +185,56 @@ TEST(XmlParse, LongTagsKeepTheirLengths) {
 }
 
 }  // namespace
+
+namespace {
+
+// Walks every element depth first, reading it the ways callers do.
+void ReadAll(XmlDocument& doc, int& elements) {
+  while (doc.NextElement()) {
+    ++elements;
+    doc.ElementText();
+    doc.AttributeValue(u"a");
+    doc.ElementName();
+    if (doc.Descend()) {
+      ReadAll(doc, elements);
+      doc.Ascend();
+    }
+  }
+}
+
+TEST(XmlParse, ArbitraryInputKeepsIndexInsideText) {
+  // Markup fragments glued at random: every index must stay inside the text, links consistent,
+  // and reads and inserts must not step outside it (run under the sanitizers).
+  static const char16_t* kPieces[] = {
+      u"<a",        u"<b ", u">",   u"/>", u"</a>",      u"</b>",     u"<!--",  u"-->",
+      u"<![CDATA[", u"]]>", u"<?p", u"?>", u"<!DOCTYPE", u"<!ENTITY", u"[",     u"]",
+      u"=",         u"\"",  u"'",   u" ",  u"\r\n",      u"&lt;",     u"&#65;", u"&#x",
+      u";",         u"&",   u"x",   u"<",  u"<!",        u"<!-",      u"<![",   u"\uFEFF"};
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 16;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::u16string text;
+    for (int n = next() % 24; n > 0; --n) text += kPieces[next() % std::size(kPieces)];
+    XmlDocument doc;
+    doc.LoadText(text);
+    const std::string dump = DumpStructure(doc);
+    ASSERT_EQ(dump.find("!p"), std::string::npos) << WideToUtf8(text) << " -> " << dump;
+    ASSERT_EQ(dump.find("!last"), std::string::npos) << WideToUtf8(text) << " -> " << dump;
+    for (uint32_t i = 1; i < doc.RecordCount(); ++i) {
+      const ElementRecord& r = doc.Record(i);
+      ASSERT_LE(r.start + r.length, text.size()) << WideToUtf8(text);
+      ASSERT_LE(doc.StartTagLength(i) + doc.EndTagLength(i), r.length) << WideToUtf8(text);
+    }
+    int elements = 0;
+    ReadAll(doc, elements);
+    ASSERT_EQ(elements + 1u, doc.RecordCount()) << WideToUtf8(text);
+    doc.Rewind();
+    if (doc.NextElement() && doc.Descend()) doc.AddElement(u"n", u"v");
+    ASSERT_EQ(doc.ElementText(), doc.CurrentPosition() ? u"v" : u"") << WideToUtf8(text);
+  }
+}
+
+}  // namespace

@@ -39,6 +39,14 @@ TEST_F(PackageSideTest, HeadAndWholeGetDescribeTheSameBytes) {
   EXPECT_EQ(get.status, 200);
   EXPECT_EQ(get.body, Bytes(0, kSize));
   EXPECT_EQ(Md5Hex(get.body), info_.md5);
+
+  // An answer counts as finished just after its last byte left, so the client may be first.
+  ASSERT_TRUE(server_.WaitFor(
+      [](const auto& all) { return all.size() == 2 && all[0].finished && all[1].finished; },
+      seconds(10)));
+  auto log = server_.Requests();
+  EXPECT_EQ(log[0].bodyBytesSent, 0);
+  EXPECT_EQ(log[1].bodyBytesSent, kSize);
 }
 
 TEST_F(PackageSideTest, RangesAnswer206WithTheirSliceOr416) {
@@ -78,6 +86,15 @@ TEST_F(PackageSideTest, QueryFaultsChangeTheAnswer) {
   FetchResult dropped = Fetch(Url("?fault=drop_after:1000"));
   EXPECT_EQ(dropped.code, CURLE_PARTIAL_FILE);
   EXPECT_EQ(dropped.body, Bytes(0, 1000));
+  ASSERT_TRUE(server_.WaitFor([](const auto& all) { return all.back().finished; }, seconds(10)));
+  EXPECT_EQ(server_.Requests().back().bodyBytesSent, 1000);
+
+  // A capped range is an honest short answer: the transfer ends cleanly before the range does.
+  FetchResult capped = Fetch(Url("?fault=range_cap:100"), FetchOptions().Range("1000-9999"));
+  EXPECT_EQ(capped.code, CURLE_OK);
+  EXPECT_EQ(capped.status, 206);
+  EXPECT_EQ(capped.Header("Content-Range"), "bytes 1000-1099/" + std::to_string(kSize));
+  EXPECT_EQ(capped.body, Bytes(1000, 100));
 
   // The drop counts bytes of this answer, from the range's first byte.
   FetchResult droppedRange = Fetch(Url("?fault=drop_after:10"), FetchOptions().Range("5000-"));
@@ -147,6 +164,16 @@ TEST_F(PackageSideTest, StopEndsAStalledAnswer) {
   client.join();
   EXPECT_EQ(r.code, CURLE_PARTIAL_FILE);
   EXPECT_EQ(r.body, Bytes(0, 1000));
+}
+
+TEST_F(PackageSideTest, StopEndsADelayedAnswerBeforeItsHeaders) {
+  FetchResult r;
+  std::thread client([&] { r = Fetch(Url("?fault=delay:600000")); });
+  ASSERT_TRUE(server_.WaitForRequests(1, "GET", "/pkg/a.bin", seconds(10)));
+  server_.Stop();
+  client.join();
+  EXPECT_EQ(r.status, 503);
+  EXPECT_TRUE(r.body.empty());
 }
 
 TEST_F(PackageSideTest, ApiFaultsApplyPerAddressAndCanBeUsedUp) {

@@ -38,18 +38,21 @@ TEST(ByteRange, SingleRangesAgainstSize) {
 }
 
 TEST(Faults, TextFormRoundTripsAndRejectsNonsense) {
-  auto f = ParseFaults("stall_after:1048576,ignore_range,status:404,throttle:100,redirect");
+  auto f = ParseFaults(
+      "stall_after:1048576,ignore_range,status:404,throttle:100,redirect,range_cap:5,delay:0");
   ASSERT_TRUE(f);
   EXPECT_EQ(f->stallAfter, 1048576);
   EXPECT_TRUE(f->ignoreRange);
   EXPECT_EQ(f->status, 404);
   EXPECT_EQ(f->throttle, 100);
   EXPECT_EQ(f->redirect, "");
+  EXPECT_EQ(f->rangeCap, 5);
+  EXPECT_EQ(f->delayMs, 0);
   EXPECT_EQ(ParseFaults(f->ToText())->ToText(), f->ToText());
   EXPECT_TRUE(ParseFaults("")->Empty());
 
   for (const char* bad : {"stall_after", "stall_after:x", "drop_after:-1", "status:99",
-                          "throttle:0", "ignore_range:1", "nonsense"}) {
+                          "throttle:0", "range_cap:0", "ignore_range:1", "nonsense"}) {
     EXPECT_FALSE(ParseFaults(bad)) << bad;
   }
 }

@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include "testbed/conn_watch.h"
+
 namespace testbed {
 
 void CannedSide::Set(const std::string& method, const std::string& path,
@@ -15,7 +17,8 @@ void CannedSide::Clear() {
   answers_.clear();
 }
 
-bool CannedSide::Handle(const httplib::Request& req, httplib::Response& res, const ServeContext&) {
+bool CannedSide::Handle(const httplib::Request& req, httplib::Response& res,
+                        const ServeContext& ctx) {
   CannedAnswer answer;
   {
     std::lock_guard<std::mutex> guard(lock_);
@@ -23,6 +26,11 @@ bool CannedSide::Handle(const httplib::Request& req, httplib::Response& res, con
     if (it == answers_.end()) it = answers_.find({"", req.path});
     if (it == answers_.end()) return false;
     answer = it->second;
+  }
+  if (answer.delayMs > 0 &&
+      !PausePolitely(std::chrono::milliseconds(answer.delayMs), *ctx.stopping)) {
+    res.status = 503;
+    return true;
   }
   res.status = answer.status;
   for (const auto& [name, value] : answer.headers) res.set_header(name, value);

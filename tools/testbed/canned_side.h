@@ -17,6 +17,7 @@ struct CannedAnswer {
   std::string body;
   std::string contentType = "text/plain";
   std::vector<std::pair<std::string, std::string>> headers;
+  int delayMs = 0;  // wait this long before answering (a slow or hanging party)
 };
 
 class CannedSide : public Side {

@@ -28,7 +28,7 @@ std::vector<std::string> Split(const std::string& text, char sep) {
 
 bool Faults::Empty() const {
   return !stallAfter && !dropAfter && !status && !ignoreRange && !announcedSize && !corruptFrom &&
-         !throttle && !redirect && !size;
+         !throttle && !redirect && !size && !rangeCap && !delayMs;
 }
 
 void Faults::MergeFrom(const Faults& other) {
@@ -41,6 +41,8 @@ void Faults::MergeFrom(const Faults& other) {
   if (other.throttle) throttle = other.throttle;
   if (other.redirect) redirect = other.redirect;
   if (other.size) size = other.size;
+  if (other.rangeCap) rangeCap = other.rangeCap;
+  if (other.delayMs) delayMs = other.delayMs;
 }
 
 std::string Faults::ToText() const {
@@ -55,6 +57,8 @@ std::string Faults::ToText() const {
   if (throttle) add("throttle:" + std::to_string(*throttle));
   if (redirect) add(redirect->empty() ? "redirect" : "redirect:" + *redirect);
   if (size) add("size:" + std::to_string(*size));
+  if (rangeCap) add("range_cap:" + std::to_string(*rangeCap));
+  if (delayMs) add("delay:" + std::to_string(*delayMs));
   return out;
 }
 
@@ -87,6 +91,10 @@ std::optional<Faults> ParseFaults(const std::string& text) {
       faults.throttle = n;
     } else if (name == "size") {
       faults.size = n;
+    } else if (name == "range_cap" && n > 0) {
+      faults.rangeCap = n;
+    } else if (name == "delay") {
+      faults.delayMs = n;
     } else {
       return std::nullopt;
     }

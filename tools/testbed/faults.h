@@ -20,6 +20,8 @@ struct Faults {
   std::optional<int64_t> throttle;       // bytes per second, per connection
   std::optional<std::string> redirect;   // 302 to this target ("" = "/disable.htm")
   std::optional<int64_t> size;           // serve a package of this size instead (same pattern)
+  std::optional<int64_t> rangeCap;       // a ranged answer carries at most N bytes (206, honest)
+  std::optional<int64_t> delayMs;        // wait this long before the answer's headers
 
   bool Empty() const;
   // Members set in `other` replace ours.
@@ -29,7 +31,7 @@ struct Faults {
 
 // Reads the comma-separated form used in "?fault=..." and on the command line:
 //   stall_after:N drop_after:N status:CODE ignore_range wrong_length:N corrupt_from:K
-//   throttle:R redirect[:TARGET] size:N
+//   throttle:R redirect[:TARGET] size:N range_cap:N delay:MS
 // An empty text gives empty faults. Unknown names or bad numbers make it fail.
 std::optional<Faults> ParseFaults(const std::string& text);
 

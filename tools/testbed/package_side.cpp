@@ -103,7 +103,9 @@ struct BodyStream {
     thread_local std::vector<char> buffer(kChunk);
     size_t got = Read(first + done, buffer.data(), n);
     if (got == 0) return false;  // announced more than exists: end the body short
-    return sink.write(buffer.data(), got);
+    if (!sink.write(buffer.data(), got)) return false;
+    if (ctx.bodyBytesSent) *ctx.bodyBytesSent += static_cast<int64_t>(got);
+    return true;
   }
 };
 
@@ -228,6 +230,10 @@ bool PackageSide::Handle(const httplib::Request& req, httplib::Response& res,
     return true;
   }
 
+  if (faults.delayMs && !PausePolitely(std::chrono::milliseconds(*faults.delayMs), *ctx.stopping)) {
+    res.status = 503;
+    return true;
+  }
   const int64_t realSize = faults.size ? *faults.size : package.info.size;
   const int64_t announced = faults.announcedSize ? *faults.announcedSize : realSize;
   const std::string total = std::to_string(announced);
@@ -259,6 +265,7 @@ bool PackageSide::Handle(const httplib::Request& req, httplib::Response& res,
     range.last = announced - 1;
     res.status = 200;
   } else {
+    if (faults.rangeCap) range.last = std::min(range.last, range.first + *faults.rangeCap - 1);
     res.status = 206;
     res.set_header("Content-Range", "bytes " + std::to_string(range.first) + "-" +
                                         std::to_string(range.last) + "/" + total);

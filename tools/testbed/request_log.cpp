@@ -60,9 +60,12 @@ void RequestLog::SetBody(uint64_t index, std::string body) {
   changed_.notify_all();
 }
 
-void RequestLog::SetFinished(uint64_t index) {
+void RequestLog::SetFinished(uint64_t index, int64_t bodyBytesSent) {
   std::lock_guard<std::mutex> guard(lock_);
-  if (RecordedRequest* r = Find(index)) r->finished = true;
+  if (RecordedRequest* r = Find(index)) {
+    r->finished = true;
+    r->bodyBytesSent = bodyBytesSent;
+  }
   changed_.notify_all();
 }
 

@@ -30,6 +30,7 @@ struct RecordedRequest {
   bool tls = false;
   int status = 0;         // the answer's status once it is chosen; 0 before
   bool finished = false;  // the answer has been sent, cut off or given up
+  int64_t bodyBytesSent = 0;  // body bytes that went out, once finished
   std::chrono::system_clock::time_point time;
 
   // Value of the first header with this name (case-insensitive), "" when absent.
@@ -47,7 +48,7 @@ class RequestLog {
   uint64_t Add(RecordedRequest request);
   void SetStatus(uint64_t index, int status);
   void SetBody(uint64_t index, std::string body);
-  void SetFinished(uint64_t index);
+  void SetFinished(uint64_t index, int64_t bodyBytesSent);
 
   std::vector<RecordedRequest> Snapshot() const;
   size_t Count() const;

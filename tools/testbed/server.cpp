@@ -22,6 +22,7 @@ constexpr int kBindTries = 8;
 struct CurrentRequest {
   bool recorded = false;
   uint64_t index = 0;
+  std::shared_ptr<std::atomic<int64_t>> bodyBytesSent;
 };
 thread_local CurrentRequest tCurrent;
 
@@ -118,6 +119,7 @@ std::unique_ptr<httplib::Server> Server::Impl::MakeServer(const std::string& add
   srv->set_pre_routing_handler([this, tls](const httplib::Request& req, httplib::Response&) {
     tCurrent.recorded = true;
     tCurrent.index = log.Add(MakeRecord(req, tls));
+    tCurrent.bodyBytesSent = std::make_shared<std::atomic<int64_t>>(0);
     // Ranges are ours to answer (faults may ignore or bend them); the library must not slice.
     const_cast<httplib::Request&>(req).ranges.clear();
     return httplib::Server::HandlerResponse::Unhandled;
@@ -139,7 +141,9 @@ std::unique_ptr<httplib::Server> Server::Impl::MakeServer(const std::string& add
       r.finished = true;
       log.Add(std::move(r));
     } else {
-      log.SetFinished(tCurrent.index);
+      int64_t sent = tCurrent.bodyBytesSent ? tCurrent.bodyBytesSent->load() : 0;
+      if (sent == 0 && req.method != "HEAD") sent = static_cast<int64_t>(res.body.size());
+      log.SetFinished(tCurrent.index, sent);
     }
     tCurrent = {};
   });
@@ -149,7 +153,7 @@ std::unique_ptr<httplib::Server> Server::Impl::MakeServer(const std::string& add
 void Server::Impl::Dispatch(const httplib::Request& req, httplib::Response& res,
                             const std::string& address) {
   if (tCurrent.recorded && !req.body.empty()) log.SetBody(tCurrent.index, req.body);
-  ServeContext ctx{address, &stopping, options.maxHold.count()};
+  ServeContext ctx{address, &stopping, options.maxHold.count(), tCurrent.bodyBytesSent};
   bool handled = false;
   for (const auto& side : Sides()) {
     if (side->Handle(req, res, ctx)) {

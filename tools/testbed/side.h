@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <memory>
 #include <string>
 
 namespace httplib {
@@ -16,6 +18,8 @@ struct ServeContext {
   std::string localAddress;                     // the loopback address the request arrived on
   const std::atomic<bool>* stopping = nullptr;  // set when the server shuts down
   int64_t maxHoldMs = 0;  // longest time an answer may hold a connection without sending
+  // Sides that stream a body add what they sent; the request's record gets the total.
+  std::shared_ptr<std::atomic<int64_t>> bodyBytesSent;
 };
 
 class Side {

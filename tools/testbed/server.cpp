@@ -263,7 +263,8 @@ const std::vector<std::string>& Server::Addresses() const {
 }
 
 std::string Server::BaseUrl(const std::string& address) const {
-  const std::string& a = address.empty() ? impl_->addresses.front() : address;
+  std::string a = address;
+  if (a.empty()) a = impl_->addresses.empty() ? "127.0.0.1" : impl_->addresses.front();
   const bool tls = impl_->options.tls;
   std::string url = std::string(tls ? "https://" : "http://") + (IsIpv6(a) ? "[" + a + "]" : a);
   if (impl_->port != (tls ? 443 : 80)) url += ":" + std::to_string(impl_->port);

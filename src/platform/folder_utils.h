@@ -4,6 +4,8 @@
 // Linux mapping: Program Files (both widths) is /opt/; the protected system folders are /usr/,
 // /bin/, /sbin/, /lib/, /lib32/, /lib64/, /libx32/, /etc/, /boot/, /proc/, /sys/, /dev/ and
 // everything under /opt/ (the Program Files rule); the shared documents folder is /var/lib/.
+// Under NUV_ROOT_PREFIX (tests) Program Files and shared documents move below the prefix; the
+// system folders stay where they are.
 #pragma once
 
 #include <cstdint>

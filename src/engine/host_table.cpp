@@ -31,6 +31,22 @@ size_t FindLastNoCase(const std::string& text, const char* needle) {
   return std::string::npos;
 }
 
+bool IsHttps(const std::u16string& scheme) {
+  return scheme.size() == 5 && (scheme[0] | 0x20) == u'h' && (scheme[1] | 0x20) == u't' &&
+         (scheme[2] | 0x20) == u't' && (scheme[3] | 0x20) == u'p' && (scheme[4] | 0x20) == u's';
+}
+
+// Plain HTTP probes put the address in the URL. An HTTPS probe keeps the host name in the URL and
+// pins it to the address instead, so the certificate is still checked against the real name.
+int64_t ProbeAddress(const std::u16string& url, const UrlParts& parts, const std::string& address) {
+  if (!IsHttps(parts.scheme))
+    return ProbeContentLength(parts.scheme + u"://" + Utf8ToWide(address) + parts.path, parts.host);
+  std::string host8 = WideToUtf8(parts.host);
+  std::string pin = host8.find(':') == std::string::npos ? host8 + ":443:" + address
+                                                         : host8 + ":" + address;
+  return ProbeContentLength(url, parts.host, {pin});
+}
+
 }  // namespace
 
 bool ParseUrlParts(const std::u16string& url, UrlParts& parts) {
@@ -72,12 +88,13 @@ int64_t ParseContentLength(const std::string& reply) {
   return length > 0 ? static_cast<int64_t>(length) : 0;
 }
 
-int64_t ProbeContentLength(const std::u16string& url, const std::u16string& host) {
+int64_t ProbeContentLength(const std::u16string& url, const std::u16string& host,
+                           const std::vector<std::string>& resolve) {
   HeaderList headers = {"connection: close", "Cache-Control: no-cache", "Pragma: no-cache"};
   if (!host.empty()) headers.push_back("Host: " + WideToUtf8(host));
   for (RequestKind kind : {kRequestHead, kRequestGet}) {
     int code = 0;
-    std::string reply = CurlRequest(kind, url, headers, false, true, "", code);
+    std::string reply = CurlRequest(kind, url, headers, false, true, "", code, resolve);
     int64_t length = ParseContentLength(reply);
     if (length != 0) return length;
   }
@@ -140,8 +157,7 @@ bool CHostTable::InitHost(const std::u16string& url) {
   for (uint32_t address : set) {
     std::string text = AddressText(address);
     NUV_LOG(3, "[INFO] host ip=[%s]", text.c_str());
-    std::u16string probeUrl = parts.scheme + u"://" + Utf8ToWide(text) + parts.path;
-    int64_t length = ProbeContentLength(probeUrl, parts.host);
+    int64_t length = ProbeAddress(url, parts, text);
     if (length == 0) continue;
     std::vector<uint32_t>& group = groups[length];
     group.push_back(address);

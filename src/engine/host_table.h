@@ -19,9 +19,11 @@ struct UrlParts {
 // False when the URL has no "://".
 bool ParseUrlParts(const std::u16string& url, UrlParts& parts);
 
-// Asks the package URL (an address in place of the host) for its length: HEAD first, then GET,
-// with "Host: " + host when host is not empty. 0 when neither answers with a length.
-int64_t ProbeContentLength(const std::u16string& url, const std::u16string& host);
+// Asks the package URL for its length: HEAD first, then GET, with "Host: " + host when host is
+// not empty; `resolve` pins the URL's host to an address (CURLOPT_RESOLVE entries). 0 when
+// neither answers with a length.
+int64_t ProbeContentLength(const std::u16string& url, const std::u16string& host,
+                           const std::vector<std::string>& resolve = {});
 // The value of the last Content-Length header in a reply whose header text comes first; 0 when
 // there is none, it is not ended by CR LF, or it is not a positive number.
 int64_t ParseContentLength(const std::string& reply);

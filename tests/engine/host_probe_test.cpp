@@ -2,6 +2,7 @@
 // listens on several loopback addresses on port 80 (the probe URLs carry no port), so each test
 // runs in a private network namespace.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include "engine/host_fakes.h"
 #include "engine/host_resolver.h"
@@ -28,10 +29,12 @@ std::vector<std::string> Loopbacks(int first, int last) {
 class HostProbeTest : public ::testing::Test {
  protected:
   // Called after NUV_RUN_IN_PRIVATE_NETWORK, so only the child binds port 80.
-  void StartServer(int lastAddress) {
+  void StartServer(int lastAddress, bool tls = false) {
     testbed::ServerOptions options;
     options.addresses = Loopbacks(2, lastAddress);
-    options.port = 80;
+    options.port = tls ? 443 : 80;
+    options.tls = tls;
+    options.certificateNames = {"pkg.example"};
     ASSERT_TRUE(server_.Start(options));
     server_.Packages().AddGenerated("/pkg.bin", 1000);
     savedDns_ = GetHttpDnsConfig();
@@ -41,6 +44,7 @@ class HostProbeTest : public ::testing::Test {
   }
   void TearDown() override {
     if (started_) SetHttpDnsConfig(savedDns_);
+    unsetenv("NUV_CA_BUNDLE");
   }
   void Announce(const std::string& address, int64_t size) {
     testbed::Faults f;
@@ -132,6 +136,22 @@ TEST_F(HostProbeTest, KnownHostIsReusedAndAForcedResolutionProbesAgain) {
   EXPECT_EQ(forced.sent[1].text, "pkg.example:127.0.0.4,127.0.0.5");
   EXPECT_EQ(forced.total, 1000);
   EXPECT_EQ(server_.Requests().size(), probes + 2);
+}
+
+TEST_F(HostProbeTest, HttpsProbesVerifyTheHostNameOnEachAddress) {
+  NUV_RUN_IN_PRIVATE_NETWORK();
+  StartServer(4, true);
+  setenv("NUV_CA_BUNDLE", server_.CaBundlePath().c_str(), 1);
+  resolver_.Answer("pkg.example", Loopbacks(2, 4));
+  Announce("127.0.0.3", 999);
+  ASSERT_TRUE(table_.InitHost(u"https://pkg.example/pkg.bin"));
+  EXPECT_EQ(table_.ProbedSize(u"https://pkg.example/pkg.bin"), 1000);
+  EXPECT_EQ(Addresses(table_), (std::vector<std::string>{"127.0.0.2", "127.0.0.4"}));
+  for (const std::string& a : Loopbacks(2, 4)) {
+    EXPECT_EQ(ProbesOn(a, "HEAD"), 1u) << a;
+  }
+  EXPECT_TRUE(server_.Requests()[0].tls);
+  EXPECT_EQ(server_.Requests()[0].Header("Host"), "pkg.example");
 }
 
 TEST_F(HostProbeTest, EqualGroupsLetTheSmallerSizeWin) {

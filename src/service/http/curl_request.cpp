@@ -18,9 +18,9 @@ size_t AppendBlock(char* data, size_t size, size_t count, void* userData) {
   return size * count;
 }
 
-curl_slist* BuildHeaderList(const HeaderList& headers) {
+curl_slist* BuildList(const std::vector<std::string>& lines) {
   curl_slist* list = nullptr;
-  for (const std::string& line : headers) {
+  for (const std::string& line : lines) {
     curl_slist* grown = curl_slist_append(list, line.c_str());
     if (!grown) break;
     list = grown;
@@ -82,14 +82,16 @@ std::string RemoveCrLf(const std::string& text) {
 
 std::string CurlRequest(RequestKind kind, const std::u16string& url, const HeaderList& headers,
                         bool http10, bool captureHeaders, const std::string& body,
-                        int& resultCode) {
+                        int& resultCode, const std::vector<std::string>& resolve) {
   CURL* curl = curl_easy_init();
   if (!curl) {
     NUV_LOG(1, "[ERROR] curl request, curl init failed!");
     return {};
   }
   SetTlsOptions(curl);
-  curl_slist* headerList = BuildHeaderList(headers);
+  curl_slist* headerList = BuildList(headers);
+  curl_slist* resolveList = BuildList(resolve);
+  if (resolveList) curl_easy_setopt(curl, CURLOPT_RESOLVE, resolveList);
   std::string url8 = WideToUtf8(url);
 
   std::string headerText;
@@ -111,6 +113,7 @@ std::string CurlRequest(RequestKind kind, const std::u16string& url, const Heade
 
   curl_easy_cleanup(curl);
   curl_slist_free_all(headerList);
+  curl_slist_free_all(resolveList);
   return headerText + RemoveCrLf(reply);
 }
 
@@ -122,7 +125,7 @@ std::string CurlFormDataRequest(const std::string& url, const HeaderList& header
     return {};
   }
   SetTlsOptions(curl);
-  curl_slist* headerList = BuildHeaderList(headers);
+  curl_slist* headerList = BuildList(headers);
   curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
 
   // The file is read by libcurl at send time; its base name becomes the part's file name.

@@ -62,8 +62,21 @@ bool CMultiDownloader::Start(int taskId, const std::string& url, const std::stri
 
 void CMultiDownloader::CancelAll() {
   NUV_LOG(3, "[INFO] multi, cancel.");
+  {
+    // A cancel also reaches a task between two attempts or between two connections: otherwise a
+    // removal would wait for the whole remaining download.
+    std::lock_guard<std::mutex> guard(cancelLock_);
+    cancelled_.store(true);
+  }
+  cancelWake_.notify_all();
   std::lock_guard<std::mutex> guard(listLock_);
   for (RangeConnection* c : connections_) c->Cancel();
+}
+
+void CMultiDownloader::PauseBetweenAttempts() {
+  std::unique_lock<std::mutex> guard(cancelLock_);
+  cancelWake_.wait_for(guard, std::chrono::milliseconds(GetEngineTimings().retryPauseMs),
+                       [this] { return cancelled_.load(); });
 }
 
 bool CMultiDownloader::ResumeAll() {
@@ -129,7 +142,13 @@ void CMultiDownloader::Run() {
   }
   const std::u16string wideName = Utf8ToWide(fileName_);
   Send(kNotifyFileName, reinterpret_cast<intptr_t>(&wideName));
-  if (total_.load() <= 0) total_.store(SizeQuery());
+  if (total_.load() <= 0 && !cancelled_.load()) total_.store(SizeQuery());
+  if (cancelled_.load()) {
+    result_.store(kResultCancelled);
+    const int32_t code = result_.load();
+    Send(kNotifyFinished, reinterpret_cast<intptr_t>(&code));
+    return;
+  }
   if (total_.load() <= 0) {
     NUV_LOG(1, "[ERROR] multi, get file size from server failed!");
     const int32_t error = 2;
@@ -149,6 +168,10 @@ void CMultiDownloader::Run() {
   }
   rangeMode_ = true;
   while (attempt_.load() < kAttempts) {
+    if (cancelled_.load()) {
+      result_.store(kResultCancelled);
+      break;
+    }
     if (RunAttempt() == kStopAttempts) break;
   }
   const int32_t code = result_.load();
@@ -199,6 +222,7 @@ CMultiDownloader::AttemptEnd CMultiDownloader::RunAttempt() {
   // that no buffer is flushed after either.
   JoinConnections();
   ProgressPass(false);
+  if (cancelled_.load()) result_.store(kResultCancelled);
   if (result_.load() != kResultCancelled) {
     // Success means every byte of the attempt's ranges was received and saved.
     if (Covered()) {
@@ -234,7 +258,7 @@ CMultiDownloader::AttemptEnd CMultiDownloader::RunAttempt() {
     return kStopAttempts;
   }
   nuv::os::UnlinkFile(temp, nullptr);
-  SleepMs(GetEngineTimings().retryPauseMs);
+  PauseBetweenAttempts();
   DeleteConnections();
   attempt_.store(attempt + 1);
   return kNextAttempt;
@@ -289,6 +313,15 @@ bool CMultiDownloader::StartConnection(int64_t start, int64_t end, int64_t buffe
     return false;
   }
   auto* c = new RangeConnection;
+  if (cancelled_.load()) {
+    // Not started, but still in the list so that the resume record keeps its range.
+    c->Init(url_, start, end, {}, {});
+    c->SetTotal(total_.load());
+    c->CancelUnstarted();
+    std::lock_guard<std::mutex> guard(listLock_);
+    connections_.push_back(c);
+    return false;
+  }
   const std::string address = ip.empty() ? addresses_.LeastUsedAddress() : ip;
   const bool ok = c->Init(url_, start, end, address, {});
   if (ok) {
@@ -302,8 +335,11 @@ bool CMultiDownloader::StartConnection(int64_t start, int64_t end, int64_t buffe
   } else {
     c->FailUnstarted();  // reaches a final state, so the polling loop does not wait for it
   }
-  std::lock_guard<std::mutex> guard(listLock_);
-  connections_.push_back(c);
+  {
+    std::lock_guard<std::mutex> guard(listLock_);
+    connections_.push_back(c);
+  }
+  if (cancelled_.load()) c->Cancel();  // a cancel that walked the list just before the append
   return ok;
 }
 
@@ -359,7 +395,7 @@ int64_t CMultiDownloader::SizeQuery() {
     curl_easy_setopt(h, CURLOPT_RESOLVE, resolve);
   }
   int64_t size = 0;
-  for (int i = 0; i < 10 && size <= 0; ++i) {
+  for (int i = 0; i < 10 && size <= 0 && !cancelled_.load(); ++i) {
     if (i == 6) curl_easy_setopt(h, CURLOPT_NOBODY, 0L);
     const CURLcode rc = curl_easy_perform(h);
     // A GET stops itself at the first body byte; its headers are what counts.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -84,6 +85,7 @@ class CMultiDownloader : public IFileWriter, private IResolveTarget {
   std::string TempPath() const { return targetPath_ + ".~P2S"; }
   static int64_t Now();
   static uint32_t TrafficEstimate();
+  void PauseBetweenAttempts();
 
   IObserver* observer_ = nullptr;
   int taskId_ = 0;
@@ -94,6 +96,10 @@ class CMultiDownloader : public IFileWriter, private IResolveTarget {
   std::atomic<int> attempt_{0};
   std::atomic<int> result_{0};
   std::atomic<bool> notificationsOn_{true};
+  // Set by CancelAll and never cleared: no connection, re-fetch or attempt starts after it.
+  std::atomic<bool> cancelled_{false};
+  std::mutex cancelLock_;  // with cancelWake_, ends the pause between attempts early
+  std::condition_variable cancelWake_;
   std::string folder_;
   std::string targetPath_;  // UTF-8; shown as UTF-16 through GetStrings
   std::atomic<int64_t> total_{0};

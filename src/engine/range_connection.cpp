@@ -128,6 +128,13 @@ void RangeConnection::FailUnstarted() {
   threadDone_.store(true);
 }
 
+void RangeConnection::CancelUnstarted() {
+  int expected = kConnCreated;
+  if (!state_.compare_exchange_strong(expected, kConnCancelled)) return;
+  endTime_.store(NowMs() / 1000);
+  threadDone_.store(true);
+}
+
 bool RangeConnection::Cancel() {
   int s = state_.load();
   while (s == kConnRunning || s == kConnPaused) {

@@ -51,6 +51,9 @@ class RangeConnection {
   bool Resume();
   // Marks a connection whose Init failed as failed, so the downloader does not wait for it.
   void FailUnstarted();
+  // A connection created after its task was cancelled: it keeps its range for the resume record
+  // but never runs.
+  void CancelUnstarted();
 
   int64_t EffectiveEnd() const;
   int64_t Remaining() const;

@@ -67,6 +67,15 @@ bool Recorder::WaitFinished(int id, std::chrono::milliseconds timeout) {
   return changed_.wait_for(guard, timeout, [&] { return tasks_[id].result != -1; });
 }
 
+bool Recorder::WaitEvents(int id, const std::string& text, std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> guard(lock_);
+  return changed_.wait_for(guard, timeout, [&] {
+    std::string joined;
+    for (const std::string& e : tasks_[id].events) joined += (joined.empty() ? "" : " ") + e;
+    return joined.find(text) != std::string::npos;
+  });
+}
+
 bool Recorder::WaitDownloaded(int id, int64_t bytes, std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> guard(lock_);
   return changed_.wait_for(guard, timeout, [&] { return tasks_[id].downloaded >= bytes; });

@@ -38,6 +38,8 @@ class Recorder : public ns_NUK::IDownloaderManagerCallBack {
 
   // Waits until the task reported its end; false at the deadline.
   bool WaitFinished(int id, std::chrono::milliseconds timeout);
+  // Waits until the task's milestones, joined with ' ', contain `text`.
+  bool WaitEvents(int id, const std::string& text, std::chrono::milliseconds timeout);
   // Waits until the task's downloaded count reached `bytes`.
   bool WaitDownloaded(int id, int64_t bytes, std::chrono::milliseconds timeout);
   std::vector<std::string> Events(int id);

@@ -42,8 +42,8 @@ int64_t ProbeAddress(const std::u16string& url, const UrlParts& parts, const std
   if (!IsHttps(parts.scheme))
     return ProbeContentLength(parts.scheme + u"://" + Utf8ToWide(address) + parts.path, parts.host);
   std::string host8 = WideToUtf8(parts.host);
-  std::string pin = host8.find(':') == std::string::npos ? host8 + ":443:" + address
-                                                         : host8 + ":" + address;
+  std::string pin =
+      host8.find(':') == std::string::npos ? host8 + ":443:" + address : host8 + ":" + address;
   return ProbeContentLength(url, parts.host, {pin});
 }
 

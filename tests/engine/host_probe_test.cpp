@@ -130,8 +130,8 @@ TEST_F(HostProbeTest, KnownHostIsReusedAndAForcedResolutionProbesAgain) {
   RecordingTarget forced;
   forced.result = 3;
   ASSERT_TRUE(resolver.ResolveHost(kUrl, true, forced));
-  ASSERT_EQ(forced.Types(), (std::vector<int>{ns_NUK::kNotifyDnsCacheCleared,
-                                              ns_NUK::kNotifyDnsQueried}));
+  ASSERT_EQ(forced.Types(),
+            (std::vector<int>{ns_NUK::kNotifyDnsCacheCleared, ns_NUK::kNotifyDnsQueried}));
   EXPECT_EQ(forced.sent[0].value, 3);
   EXPECT_EQ(forced.sent[1].text, "pkg.example:127.0.0.4,127.0.0.5");
   EXPECT_EQ(forced.total, 1000);

@@ -6,8 +6,8 @@
 
 #include "engine/host_fakes.h"
 #include "engine/host_resolver.h"
-#include "http/log_capture.h"
 #include "http/closed_port.h"
+#include "http/log_capture.h"
 #include "service/http/http_dns.h"
 
 namespace {
@@ -47,7 +47,8 @@ TEST(HostContentLength, ReadsTheLastHeaderUpToCrLf) {
     int64_t length;
   } cases[] = {
       {"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n", 1000},
-      {"HTTP/1.1 302 Found\r\nContent-Length: 5\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\n",
+      {"HTTP/1.1 302 Found\r\nContent-Length: 5\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: "
+       "7\r\n\r\n",
        7},
       {"HTTP/2 200\r\ncontent-length: 4294967296\r\n\r\n", 4294967296LL},
       {"Content-Length:  1 2 3 \r\n", 123},

@@ -68,7 +68,8 @@ void RunCurrentTestInPrivateNetwork() {
     GTEST_SKIP() << "unshare --net is not permitted here";
   }
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string filter = std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();
+  std::string filter =
+      std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();
 
   std::vector<std::string> envText;
   for (char** e = environ; *e; ++e) envText.push_back(*e);

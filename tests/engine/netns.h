@@ -11,10 +11,10 @@ bool InPrivateNetwork();
 void RunCurrentTestInPrivateNetwork();
 
 // Put first in a test body: in the parent it delegates to the child and returns.
-#define NUV_RUN_IN_PRIVATE_NETWORK()        \
-  do {                                      \
-    if (!InPrivateNetwork()) {              \
-      RunCurrentTestInPrivateNetwork();     \
-      return;                               \
-    }                                       \
+#define NUV_RUN_IN_PRIVATE_NETWORK()    \
+  do {                                  \
+    if (!InPrivateNetwork()) {          \
+      RunCurrentTestInPrivateNetwork(); \
+      return;                           \
+    }                                   \
   } while (0)

@@ -108,9 +108,14 @@ TEST(ReplyCode, ReadsTheIntegerCodeOrMinusOne) {
   struct Case {
     const char* reply;
     int code;
-  } cases[] = {{"{\"code\":0}", 0},     {"{\"code\":401}", 401}, {"{\"code\":\"0\"}", -1},
-               {"{\"data\":1}", -1},    {"[0]", -1},             {"", -1},
-               {"not json", -1},        {"{\"code\":null}", -1}};
+  } cases[] = {{"{\"code\":0}", 0},
+               {"{\"code\":401}", 401},
+               {"{\"code\":\"0\"}", -1},
+               {"{\"data\":1}", -1},
+               {"[0]", -1},
+               {"", -1},
+               {"not json", -1},
+               {"{\"code\":null}", -1}};
   for (const Case& c : cases) EXPECT_EQ(ReplyCode(c.reply), c.code) << c.reply;
 }
 

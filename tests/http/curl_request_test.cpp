@@ -75,7 +75,8 @@ TEST_F(CurlRequestTest, ReplyBodyLosesCrLfPairsOnlyAndKeepsEveryByte) {
   } cases[] = {
       {"line1\r\nline2\r\n", "line1line2"},
       {"a\nb\rc\r\r\nd\n\r", "a\nb\rc\rd\n\r"},
-      {big, [&] {
+      {big,
+       [&] {
          std::string e;
          for (int i = 0; i < 40000; ++i) e += std::string("ab\0", 3);
          return e;
@@ -91,9 +92,8 @@ TEST_F(CurlRequestTest, ReplyBodyLosesCrLfPairsOnlyAndKeepsEveryByte) {
 }
 
 TEST_F(CurlRequestTest, CapturedHeadersComeFirstUnchangedAndAnyStatusIsAReply) {
-  server_.SetHandler([](const RawRequest&) {
-    return RawServer::Response(404, "no\r\nthing", {"X-Tag: t"});
-  });
+  server_.SetHandler(
+      [](const RawRequest&) { return RawServer::Response(404, "no\r\nthing", {"X-Tag: t"}); });
   int code = -1;
   std::string reply = Send(kRequestGet, "/h", {}, false, true, "", code);
   EXPECT_EQ(code, 0);
@@ -130,7 +130,8 @@ class FormDataTest : public CurlRequestTest {
 };
 
 TEST_F(FormDataTest, UploadsTheFileAsPartFileWithItsBaseName) {
-  server_.SetHandler([](const RawRequest&) { return RawServer::Response(200, "{\"code\":0}\r\n"); });
+  server_.SetHandler(
+      [](const RawRequest&) { return RawServer::Response(200, "{\"code\":0}\r\n"); });
   const HeaderList headers = {"Authorization: Bearer tok", "Content-Type: multipart/form-data"};
   int code = -1;
   std::string reply = CurlFormDataRequest(server_.Url("/up"), headers, file_, code);

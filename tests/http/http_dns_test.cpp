@@ -9,7 +9,7 @@
 namespace {
 
 const testbed::HttpDnsCredentials kCredentials = {"186420", "vt-nuv-ak-7f3c",
-                                                   "9d41c27be05a4f6e8a3d"};
+                                                  "9d41c27be05a4f6e8a3d"};
 
 class HttpDnsTest : public ::testing::Test {
  protected:

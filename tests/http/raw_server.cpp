@@ -54,7 +54,9 @@ void ParseHead(const std::string& data, size_t headerEnd, RawRequest& out) {
 
 }  // namespace
 
-std::string RawRequest::Method() const { return requestLine.substr(0, requestLine.find(' ')); }
+std::string RawRequest::Method() const {
+  return requestLine.substr(0, requestLine.find(' '));
+}
 
 std::string RawRequest::Target() const {
   size_t a = requestLine.find(' ');
@@ -74,7 +76,9 @@ std::string RawRequest::Header(const std::string& name) const {
 }
 
 RawServer::RawServer() = default;
-RawServer::~RawServer() { Stop(); }
+RawServer::~RawServer() {
+  Stop();
+}
 
 bool RawServer::Start() {
   listenFd_ = BindLoopback(port_);
@@ -146,7 +150,8 @@ void RawServer::HandleConnection(int fd) {
     ssize_t n = recv(fd, buf, sizeof buf, 0);
     if (n <= 0) break;
     data.append(buf, static_cast<size_t>(n));
-    if (headerEnd == std::string::npos && (headerEnd = data.find("\r\n\r\n")) != std::string::npos) {
+    if (headerEnd == std::string::npos &&
+        (headerEnd = data.find("\r\n\r\n")) != std::string::npos) {
       RawRequest probe;
       ParseHead(data, headerEnd, probe);
       wanted = std::strtoull(probe.Header("Content-Length").c_str(), nullptr, 10);

@@ -33,7 +33,8 @@ class TlsTest : public ::testing::Test {
 
   int Get(std::string& reply) {
     int code = -1;
-    reply = CurlRequest(kRequestGet, Utf8ToWide(server_.Url("/pkg.bin")), {}, true, false, "", code);
+    reply =
+        CurlRequest(kRequestGet, Utf8ToWide(server_.Url("/pkg.bin")), {}, true, false, "", code);
     return code;
   }
   int Upload() {

@@ -14,7 +14,7 @@ extern char** environ;
 namespace {
 
 // resolvectl talks to a daemon over D-Bus; do not let a stuck daemon hold up a download.
-constexpr int kWaitSteps = 500;          // x 10 ms = 5 s
+constexpr int kWaitSteps = 500;  // x 10 ms = 5 s
 constexpr long kWaitStepNs = 10'000'000;
 
 }  // namespace

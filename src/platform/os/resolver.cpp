@@ -46,7 +46,9 @@ IResolver& GetResolver() {
   return r ? *r : System();
 }
 
-void SetResolverForTest(IResolver* resolver) { g_override.store(resolver); }
+void SetResolverForTest(IResolver* resolver) {
+  g_override.store(resolver);
+}
 
 bool ResolveIPv4(const std::string& name, std::vector<uint32_t>& addresses) {
   return GetResolver().ResolveIPv4(name, addresses);

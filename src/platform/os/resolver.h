@@ -1,4 +1,5 @@
-// System name resolution (IPv4 only), behind an interface so tests can answer with chosen addresses.
+// System name resolution (IPv4 only), behind an interface so tests can answer with chosen
+// addresses.
 #pragma once
 
 #include <cstdint>

@@ -19,7 +19,9 @@ ApiBaseState& State() {
 
 }  // namespace
 
-std::mutex& ApiBaseLock() { return State().lock; }
+std::mutex& ApiBaseLock() {
+  return State().lock;
+}
 
 std::string CurrentApiBase() {
   std::lock_guard<std::mutex> guard(State().lock);
@@ -31,7 +33,9 @@ void SetCurrentApiBase(const std::string& baseUrl) {
   State().current = baseUrl;
 }
 
-std::string& CurrentApiBaseLocked() { return State().current; }
+std::string& CurrentApiBaseLocked() {
+  return State().current;
+}
 
 ApiHosts GetApiHosts() {
   std::lock_guard<std::mutex> guard(State().lock);

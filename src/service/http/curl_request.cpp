@@ -81,8 +81,8 @@ std::string RemoveCrLf(const std::string& text) {
 }
 
 std::string CurlRequest(RequestKind kind, const std::u16string& url, const HeaderList& headers,
-                        bool http10, bool captureHeaders, const std::string& body,
-                        int& resultCode, const std::vector<std::string>& resolve) {
+                        bool http10, bool captureHeaders, const std::string& body, int& resultCode,
+                        const std::vector<std::string>& resolve) {
   CURL* curl = curl_easy_init();
   if (!curl) {
     NUV_LOG(1, "[ERROR] curl request, curl init failed!");
@@ -96,7 +96,8 @@ std::string CurlRequest(RequestKind kind, const std::u16string& url, const Heade
 
   std::string headerText;
   std::string reply;
-  if (http10) curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+  if (http10)
+    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
   if (captureHeaders) {
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, AppendBlock);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &headerText);

@@ -19,8 +19,8 @@ using HeaderList = std::vector<std::string>;
 // as a reply. TLS peers are verified; NUV_CA_BUNDLE names an extra CA bundle file. `resolve`
 // holds CURLOPT_RESOLVE entries ("host:port:address") that pin the host to an address.
 std::string CurlRequest(RequestKind kind, const std::u16string& url, const HeaderList& headers,
-                        bool http10, bool captureHeaders, const std::string& body,
-                        int& resultCode, const std::vector<std::string>& resolve = {});
+                        bool http10, bool captureHeaders, const std::string& body, int& resultCode,
+                        const std::vector<std::string>& resolve = {});
 
 // Uploads the file at `filePath` as the multipart part "file" (its base name as the file name)
 // with HTTP/1.0 and returns the body with every CR LF pair removed.

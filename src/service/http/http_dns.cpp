@@ -47,10 +47,9 @@ HttpDnsConfig GetHttpDnsConfig() {
   std::lock_guard<std::mutex> guard(g_configLock);
   if (!g_config) {
     const Endpoints& e = GetEndpoints();
-    g_config = HttpDnsConfig{e.httpDnsPrimary, e.httpDnsSecondary,
-                             DecodeStoredCredential(e.httpDnsUidStored),
-                             DecodeStoredCredential(e.httpDnsAkStored),
-                             DecodeStoredCredential(e.httpDnsSecretStored)};
+    g_config = HttpDnsConfig{
+        e.httpDnsPrimary, e.httpDnsSecondary, DecodeStoredCredential(e.httpDnsUidStored),
+        DecodeStoredCredential(e.httpDnsAkStored), DecodeStoredCredential(e.httpDnsSecretStored)};
   }
   return *g_config;
 }
@@ -90,13 +89,15 @@ bool ParseHttpDnsReply(const std::string& reply, std::vector<std::string>& addre
 
 bool HttpDnsResolve(const std::string& host, std::vector<std::string>& addresses) {
   HttpDnsConfig config = GetHttpDnsConfig();
-  std::string query = HttpDnsQuery(config, host, std::to_string(static_cast<long long>(time(nullptr))));
+  std::string query =
+      HttpDnsQuery(config, host, std::to_string(static_cast<long long>(time(nullptr))));
   int code = 0;
   std::string reply =
       CurlRequest(kRequestGet, Utf8ToWide(config.primary + query), {}, true, false, "", code);
   if (reply.empty() || code != 0) {
     code = 0;
-    reply = CurlRequest(kRequestGet, Utf8ToWide(config.secondary + query), {}, true, false, "", code);
+    reply =
+        CurlRequest(kRequestGet, Utf8ToWide(config.secondary + query), {}, true, false, "", code);
   }
   return ParseHttpDnsReply(reply, addresses);
 }

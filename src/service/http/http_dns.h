@@ -5,11 +5,11 @@
 #include <vector>
 
 struct HttpDnsConfig {
-  std::string primary;    // scheme and IP literal, no trailing '/'
+  std::string primary;  // scheme and IP literal, no trailing '/'
   std::string secondary;
-  std::string uid;        // account id, sent in the query
-  std::string ak;         // access-key id, sent in the query
-  std::string secret;     // used only inside the digest
+  std::string uid;     // account id, sent in the query
+  std::string ak;      // access-key id, sent in the query
+  std::string secret;  // used only inside the digest
 };
 
 // From the endpoint table (credentials decoded from their stored form) unless replaced.
@@ -21,8 +21,9 @@ void SetHttpDnsConfig(const HttpDnsConfig& config);
 // held at least one. Asks the secondary endpoint when the primary gives no reply.
 bool HttpDnsResolve(const std::string& host, std::vector<std::string>& addresses);
 
-// The query part for `host` at time `ts`: "/resolve?type=1&short=1&uid=..&ak=..&name=..&ts=..&key=.."
-// where key = lower-case hex SHA-256 of uid + secret + ts + host + ak.
+// The query part for `host` at time `ts`:
+// "/resolve?type=1&short=1&uid=..&ak=..&name=..&ts=..&key=.." where key = lower-case hex SHA-256 of
+// uid + secret + ts + host + ak.
 std::string HttpDnsQuery(const HttpDnsConfig& config, const std::string& host,
                          const std::string& ts);
 

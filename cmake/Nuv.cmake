@@ -28,7 +28,7 @@ function(nuv_test_suite name)
   target_compile_definitions(${name} PRIVATE NUV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                                              NUV_BINARY_DIR="${PROJECT_BINARY_DIR}")
   # Every test sees the loopback endpoint overlay unless it sets its own.
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 NO_PRETTY_VALUES
                        PROPERTIES TIMEOUT 300 ENVIRONMENT
                        "NUV_RESOURCE_DIR=${PROJECT_SOURCE_DIR}/tests/fixtures/loopback")
 endfunction()

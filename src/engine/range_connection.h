@@ -74,7 +74,6 @@ class RangeConnection {
   int Refused() const { return refused_.load(); }
   bool Connected() const { return connected_.load(); }
   bool ThreadDone() const { return threadDone_.load(); }
-  bool HasHandle() const { return handle_ != nullptr; }
   void Join();
 
   void SetTotal(int64_t total) { total_.store(total); }

@@ -11,6 +11,7 @@
 #include "session/nuv_mgr.h"
 #include "shell/command_line.h"
 #include "shell/language_table.h"
+#include "shell/log/log_folder.h"
 #include "shell/log/simple_log.h"
 #include "xml/utf.h"
 
@@ -47,17 +48,6 @@ void ApplyHostValues(const CommandLineTable& cmd, NuvMgr& mgr) {
 }
 
 }  // namespace
-
-std::string ChooseLogFolder() {
-  const std::string temp = nuv::os::TempFolder();
-  std::string folder = temp;
-  for (const char* level : {"Veltrin", "NUV"}) {
-    folder += level;
-    folder += '/';
-    if (!nuv::os::IsDirectory(folder) && !nuv::os::MakeDirectory(folder)) return temp;
-  }
-  return folder;
-}
 
 int RunStartup(const std::vector<std::string>& args, NuvMgr& mgr, const StartupHooks& hooks) {
   // 1. Command line and mode.

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/log/log_folder.h"  // ChooseLogFolder
+
 class NuvMgr;
 class LanguageTable;
 
@@ -19,7 +21,3 @@ struct StartupHooks {
 // Runs the whole start-up for the arguments argv[1..] and returns the process exit code: 0 after a
 // normal end, -1 for every early stop.
 int RunStartup(const std::vector<std::string>& args, NuvMgr& mgr, const StartupHooks& hooks = {});
-
-// The log folder: "<temp>/Veltrin/NUV/", each level created; the temporary folder itself when a
-// level cannot be created.
-std::string ChooseLogFolder();

@@ -13,8 +13,11 @@ using std::chrono::seconds;
 TEST(RequestLog, RecordsMethodPathQueryHeadersAndBody) {
   Server server;
   ASSERT_TRUE(server.Start());
-  FetchResult r = Fetch(server.Url("/api/v1/thing?a=1&b=x%20y"),
-                        FetchOptions().Post(std::string("b\0dy", 4)).AddHeader("X-Probe: one"));
+  FetchResult r = Fetch(server.Url("/api/v1/thing?a=1&b=x%20y"), FetchOptions()
+                                                                     .Post(std::string("b\0dy", 4))
+                                                                     .AddHeader("X-Zeta: 1")
+                                                                     .AddHeader("x-probe: one")
+                                                                     .AddHeader("X-Alpha: 2"));
   EXPECT_EQ(r.status, 404);  // no side answers it, but it is recorded all the same
   auto log = server.Requests();
   ASSERT_EQ(log.size(), 1u);
@@ -23,8 +26,14 @@ TEST(RequestLog, RecordsMethodPathQueryHeadersAndBody) {
   EXPECT_EQ(rec.path, "/api/v1/thing");
   EXPECT_EQ(rec.query, "a=1&b=x%20y");
   EXPECT_EQ(rec.QueryParam("b"), "x%20y");
-  EXPECT_EQ(rec.Header("x-probe"), "one");
+  EXPECT_EQ(rec.Header("X-Probe"), "one");
   EXPECT_FALSE(rec.HasHeader("REMOTE_ADDR"));
+  // Wire order and spelling, not the library's sorted map.
+  std::vector<std::string> names;
+  for (const auto& [name, value] : rec.headers) {
+    if (name.rfind("X-", 0) == 0 || name.rfind("x-", 0) == 0) names.push_back(name);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"X-Zeta", "x-probe", "X-Alpha"}));
   EXPECT_EQ(rec.body, std::string("b\0dy", 4));
   EXPECT_EQ(rec.localAddress, "127.0.0.1");
   EXPECT_EQ(rec.status, 404);

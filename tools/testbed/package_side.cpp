@@ -34,8 +34,6 @@ struct BodyStream {
   int64_t first = 0;     // file offset of the answer's first byte
   Faults faults;
   ServeContext ctx;
-  std::string localAddress, remoteAddress;
-  int localPort = 0, remotePort = 0;
   std::chrono::steady_clock::time_point started;
   bool startedSet = false;
 
@@ -73,9 +71,8 @@ struct BodyStream {
   bool Provide(size_t sent, size_t length, httplib::DataSink& sink) {
     const int64_t done = static_cast<int64_t>(sent);
     if (faults.stallAfter && done >= *faults.stallAfter) {
-      int fd = FindConnectionSocket(localAddress, localPort, remoteAddress, remotePort);
       HoldUntilPeerLeaves(
-          fd, *ctx.stopping,
+          ctx.connectionFd, *ctx.stopping,
           std::chrono::steady_clock::now() + std::chrono::milliseconds(ctx.maxHoldMs));
       return false;
     }
@@ -284,10 +281,6 @@ bool PackageSide::Handle(const httplib::Request& req, httplib::Response& res,
   body->first = range.first;
   body->faults = faults;
   body->ctx = ctx;
-  body->localAddress = req.local_addr;
-  body->localPort = req.local_port;
-  body->remoteAddress = req.remote_addr;
-  body->remotePort = req.remote_port;
   res.set_content_provider(static_cast<size_t>(length), "application/octet-stream",
                            [body](size_t offset, size_t rest, httplib::DataSink& sink) {
                              return body->Provide(offset, rest, sink);

@@ -19,8 +19,7 @@ struct RecordedRequest {
   std::string method;
   std::string path;   // decoded, without the query
   std::string query;  // raw text after '?', empty when none
-  // Grouped by name (case-insensitive order of names), repeated names in arrival order: the HTTP
-  // library does not keep the order across different names.
+  // As they came on the wire, in order, names as the client wrote them.
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;  // filled once the body has been read (POST/PUT)
   std::string localAddress;
@@ -28,8 +27,8 @@ struct RecordedRequest {
   std::string remoteAddress;
   int remotePort = 0;
   bool tls = false;
-  int status = 0;         // the answer's status once it is chosen; 0 before
-  bool finished = false;  // the answer has been sent, cut off or given up
+  int status = 0;             // the answer's status once it is chosen; 0 before
+  bool finished = false;      // the answer has been sent, cut off or given up
   int64_t bodyBytesSent = 0;  // body bytes that went out, once finished
   std::chrono::system_clock::time_point time;
 

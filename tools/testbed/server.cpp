@@ -1,20 +1,18 @@
 #include <httplib.h>
-
+#include <openssl/ssl.h>
 #include <signal.h>
-#include <sys/socket.h>
 
 #include <atomic>
 #include <mutex>
-#include <thread>
 
-#include "testbed/task_queue.h"
+#include "testbed/connection.h"
+#include "testbed/listener.h"
 #include "testbed/testbed.h"
 #include "testbed/tls_ca.h"
 
 namespace testbed {
 namespace {
 
-constexpr size_t kMaxConnectionThreads = 512;
 constexpr int kBindTries = 8;
 
 // What the pre-routing step noted about the request this thread serves, for the handler and the
@@ -40,14 +38,8 @@ RecordedRequest MakeRecord(const httplib::Request& req, bool tls) {
   r.method = req.method;
   r.path = req.path;
   r.query = QueryOf(req);
-  for (const auto& [name, value] : req.headers) {
-    // The library adds these itself; they were not on the wire.
-    if (name == "LOCAL_ADDR" || name == "LOCAL_PORT" || name == "REMOTE_ADDR" ||
-        name == "REMOTE_PORT") {
-      continue;
-    }
-    r.headers.emplace_back(name, value);
-  }
+  // The raw head keeps the order of the wire; the library's map does not.
+  if (Connection* conn = Connection::Current()) r.headers = ParseHeadLines(conn->TakeCapture());
   r.localAddress = req.local_addr;
   r.localPort = req.local_port;
   r.remoteAddress = req.remote_addr;
@@ -55,6 +47,20 @@ RecordedRequest MakeRecord(const httplib::Request& req, bool tls) {
   r.tls = tls;
   r.time = std::chrono::system_clock::now();
   return r;
+}
+
+using SslCtxPtr = std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)>;
+
+SslCtxPtr MakeSslContext(const ServerCertificate& cert) {
+  SslCtxPtr ctx(SSL_CTX_new(TLS_server_method()), SSL_CTX_free);
+  if (!ctx) return ctx;
+  SSL_CTX_set_min_proto_version(ctx.get(), TLS1_2_VERSION);
+  if (SSL_CTX_use_certificate_chain_file(ctx.get(), cert.certPath.c_str()) != 1 ||
+      SSL_CTX_use_PrivateKey_file(ctx.get(), cert.keyPath.c_str(), SSL_FILETYPE_PEM) != 1 ||
+      SSL_CTX_check_private_key(ctx.get()) != 1) {
+    ctx.reset();
+  }
+  return ctx;
 }
 
 }  // namespace
@@ -65,7 +71,7 @@ struct Server::Impl {
   int port = 0;
   bool running = false;
   std::atomic<bool> stopping{false};
-  ServerCertificate certificate;
+  SslCtxPtr ssl{nullptr, SSL_CTX_free};
 
   PackageSide packages;
   HttpDnsSide httpDns;
@@ -74,8 +80,7 @@ struct Server::Impl {
   std::mutex sidesLock;  // guards added
   std::vector<std::shared_ptr<Side>> added;
 
-  std::vector<std::unique_ptr<httplib::Server>> servers;
-  std::vector<std::thread> listeners;
+  std::vector<std::unique_ptr<Listener>> listeners;
 
   // Copies, so that a side added meanwhile does not disturb a request being served.
   std::vector<std::shared_ptr<Side>> Sides() {
@@ -89,33 +94,15 @@ struct Server::Impl {
     return all;
   }
 
-  std::unique_ptr<httplib::Server> MakeServer(const std::string& address);
+  std::unique_ptr<Listener> MakeListener(const std::string& address);
   void Dispatch(const httplib::Request& req, httplib::Response& res, const std::string& address);
   bool BindAll(int wantedPort);
-  void StartListeners();
   void StopAll();
 };
 
-std::unique_ptr<httplib::Server> Server::Impl::MakeServer(const std::string& address) {
-  std::unique_ptr<httplib::Server> srv;
-  if (options.tls) {
-    srv = std::make_unique<httplib::SSLServer>(certificate.certPath.c_str(),
-                                               certificate.keyPath.c_str());
-  } else {
-    srv = std::make_unique<httplib::Server>();
-  }
-  if (!srv->is_valid()) return nullptr;
+std::unique_ptr<Listener> Server::Impl::MakeListener(const std::string& address) {
+  auto srv = std::make_unique<Listener>(ssl.get());
   const bool tls = options.tls;
-  srv->new_task_queue = [] { return new ConnectionThreads(kMaxConnectionThreads); };
-  srv->set_keep_alive_timeout(1);  // idle kept-alive connections would hold up Stop()
-  srv->set_write_timeout(10);
-  srv->set_tcp_nodelay(true);
-  // Only SO_REUSEADDR: the library's default SO_REUSEPORT would let a second server "bind" a
-  // port that another one serves and silently share its connections.
-  srv->set_socket_options([](socket_t sock) {
-    int yes = 1;
-    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  });
   srv->set_pre_routing_handler([this, tls](const httplib::Request& req, httplib::Response&) {
     tCurrent.recorded = true;
     tCurrent.index = log.Add(MakeRecord(req, tls));
@@ -153,7 +140,9 @@ std::unique_ptr<httplib::Server> Server::Impl::MakeServer(const std::string& add
 void Server::Impl::Dispatch(const httplib::Request& req, httplib::Response& res,
                             const std::string& address) {
   if (tCurrent.recorded && !req.body.empty()) log.SetBody(tCurrent.index, req.body);
-  ServeContext ctx{address, &stopping, options.maxHold.count(), tCurrent.bodyBytesSent};
+  Connection* conn = Connection::Current();
+  ServeContext ctx{address, &stopping, options.maxHold.count(), tCurrent.bodyBytesSent,
+                   conn ? conn->socket() : -1};
   bool handled = false;
   for (const auto& side : Sides()) {
     if (side->Handle(req, res, ctx)) {
@@ -171,46 +160,26 @@ void Server::Impl::Dispatch(const httplib::Request& req, httplib::Response& res,
 bool Server::Impl::BindAll(int wantedPort) {
   int chosen = wantedPort;
   for (const std::string& address : addresses) {
-    auto srv = MakeServer(address);
-    bool bound = false;
-    if (srv && chosen == 0) {
-      chosen = srv->bind_to_any_port(address);
-      bound = chosen > 0;
-      if (!bound) chosen = 0;
-    } else if (srv) {
-      bound = srv->bind_to_port(address, chosen);
-    }
-    if (!bound) {
-      // The library closes a bound socket only when its listener stops: run them, then stop.
-      StartListeners();
+    auto srv = MakeListener(address);
+    int bound = srv->Bind(address, chosen);
+    if (bound == 0) {
       StopAll();
       return false;
     }
-    servers.push_back(std::move(srv));
+    chosen = bound;
+    listeners.push_back(std::move(srv));
   }
   port = chosen;
   return true;
 }
 
-void Server::Impl::StartListeners() {
-  for (auto& srv : servers) {
-    listeners.emplace_back([s = srv.get()] { s->listen_after_bind(); });
-  }
-  // stop() is ignored until a listener runs, so Stop() right after Start() must find them running.
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  for (auto& srv : servers) {
-    while (!srv->is_running() && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::yield();
-    }
-  }
-}
-
 void Server::Impl::StopAll() {
+  // Connections are cut before the sides hear of the stop, so that nothing they answer then
+  // reaches a client.
+  for (auto& srv : listeners) srv->Cut();
   stopping = true;
-  for (auto& srv : servers) srv->stop();
-  for (std::thread& t : listeners) t.join();
+  for (auto& srv : listeners) srv->Join();
   listeners.clear();
-  servers.clear();
 }
 
 Server::Server() : impl_(std::make_unique<Impl>()) {}
@@ -224,15 +193,17 @@ bool Server::Start(const ServerOptions& options) {
   impl_->options = options;
   impl_->addresses =
       options.addresses.empty() ? std::vector<std::string>{"127.0.0.1"} : options.addresses;
-  impl_->stopping = false;
   // TLS writes to a peer that left raise SIGPIPE, which would end the whole test process.
   struct sigaction old {};
   if (sigaction(SIGPIPE, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
+  impl_->ssl.reset();
   if (options.tls) {
     std::vector<std::string> names = impl_->addresses;
     names.insert(names.end(), options.certificateNames.begin(), options.certificateNames.end());
-    impl_->certificate = TlsCa::Shared().IssueServerCertificate(names);
-    if (impl_->certificate.certPath.empty()) return false;
+    ServerCertificate cert = TlsCa::Shared().IssueServerCertificate(names);
+    if (cert.certPath.empty()) return false;
+    impl_->ssl = MakeSslContext(cert);
+    if (!impl_->ssl) return false;
   }
   bool bound = false;
   // A free port of the first address may be taken on another one: pick again.
@@ -241,7 +212,7 @@ bool Server::Start(const ServerOptions& options) {
   }
   if (!bound) return false;
   impl_->stopping = false;
-  impl_->StartListeners();
+  for (auto& srv : impl_->listeners) srv->Run();
   impl_->running = true;
   return true;
 }

@@ -20,6 +20,7 @@ struct ServeContext {
   int64_t maxHoldMs = 0;  // longest time an answer may hold a connection without sending
   // Sides that stream a body add what they sent; the request's record gets the total.
   std::shared_ptr<std::atomic<int64_t>> bodyBytesSent;
+  int connectionFd = -1;  // the socket the request came on, to watch for the peer leaving
 };
 
 class Side {

@@ -1,0 +1,39 @@
+#include "analytics/common_properties.h"
+
+#include <mutex>
+
+#include "service/http/api_base.h"
+#include "xml/utf.h"
+
+namespace analytics {
+
+void CommonProperties::Set(const std::string& key, const std::u16string& value) {
+  SetText(key, WideToUtf8(value));
+}
+
+void CommonProperties::SetText(const std::string& key, const std::string& utf8Value) {
+  std::lock_guard<std::mutex> guard(ApiBaseLock());
+  values_[key] = utf8Value;
+}
+
+void CommonProperties::SetNumber(const std::string& key, int64_t value) {
+  SetText(key, std::to_string(value));
+}
+
+std::string CommonProperties::Get(const std::string& key) const {
+  std::lock_guard<std::mutex> guard(ApiBaseLock());
+  auto it = values_.find(key);
+  return it == values_.end() ? std::string() : it->second;
+}
+
+std::map<std::string, std::string> CommonProperties::Snapshot() const {
+  std::lock_guard<std::mutex> guard(ApiBaseLock());
+  return values_;
+}
+
+CommonProperties& GetCommonProperties() {
+  static CommonProperties properties;
+  return properties;
+}
+
+}  // namespace analytics

@@ -131,9 +131,14 @@ void Listener::Serve(int fd) {
 void Listener::Cut() {
   stopping_ = true;
   svr_sock_ = INVALID_SOCKET;
+  auto cutOpen = [this] {
+    std::lock_guard<std::mutex> guard(openLock_);
+    for (int fd : open_) ::shutdown(fd, SHUT_RDWR);
+  };
+  // Cut before joining: the accept loop may wait for a connection thread to end.
+  cutOpen();
   if (acceptThread_.joinable()) acceptThread_.join();
-  std::lock_guard<std::mutex> guard(openLock_);
-  for (int fd : open_) ::shutdown(fd, SHUT_RDWR);
+  cutOpen();
 }
 
 void Listener::Join() {

@@ -52,7 +52,10 @@ struct BodyStream {
         size_t want = static_cast<size_t>(
             std::min<int64_t>(n - got, fileSize - pos - static_cast<int64_t>(got)));
         ssize_t r = fd < 0 ? -1 : pread(fd, out + got, want, pos + static_cast<int64_t>(got));
-        if (r <= 0) return got;
+        if (r <= 0) {
+          n = got;  // an unreadable file ends the body short rather than with made-up bytes
+          break;
+        }
         got += static_cast<size_t>(r);
       }
     }

@@ -97,7 +97,7 @@ bool ServiceApiSide::IsServicePath(const std::string& path) const {
   return IsApplyPath(path);
 }
 
-ServiceAnswer ServiceApiSide::BuiltIn(const httplib::Request& req, const ServeContext& ctx) {
+ServiceAnswer ServiceApiSide::BuiltIn(const httplib::Request& req) {
   const std::string& path = req.path;
   std::lock_guard<std::mutex> guard(lock_);
   if (path == kTokenPath) {
@@ -117,9 +117,7 @@ ServiceAnswer ServiceApiSide::BuiltIn(const httplib::Request& req, const ServeCo
   if (isGet || req.method != "POST") return Json(405, "");
   if (path == kLogUploadPath || path == kTicketUploadPath) {
     if (!req.has_file("file")) return Json(200, "{\"code\":40002,\"msg\":\"no file\"}");
-    const httplib::MultipartFormData file = req.get_file_value("file");
-    uploads_.push_back({path, ctx.localAddress, file.name, file.filename, file.content});
-    return Json(200, UploadReply(static_cast<int>(uploads_.size()), file.filename));
+    return Json(200, UploadReply(static_cast<int>(uploads_.size()), uploads_.back().fileName));
   }
   if (path == kLogReportPath || path == kTicketPath)
     return Ok("{\"id\":" + std::to_string(++reports_) + "}");
@@ -129,6 +127,12 @@ ServiceAnswer ServiceApiSide::BuiltIn(const httplib::Request& req, const ServeCo
 bool ServiceApiSide::Handle(const httplib::Request& req, httplib::Response& res,
                             const ServeContext& ctx) {
   if (!IsServicePath(req.path)) return false;
+  // Files are kept whatever the answer, so a test can see what a refused upload carried.
+  if ((req.path == kLogUploadPath || req.path == kTicketUploadPath) && req.has_file("file")) {
+    const httplib::MultipartFormData file = req.get_file_value("file");
+    std::lock_guard<std::mutex> guard(lock_);
+    uploads_.push_back({req.path, ctx.localAddress, file.name, file.filename, file.content});
+  }
   ServiceAnswer answer;
   bool chosen = false;
   {
@@ -142,7 +146,7 @@ bool ServiceApiSide::Handle(const httplib::Request& req, httplib::Response& res,
       }
     }
   }
-  if (!chosen) answer = BuiltIn(req, ctx);
+  if (!chosen) answer = BuiltIn(req);
   if (answer.delayMs > 0 &&
       !PausePolitely(std::chrono::milliseconds(answer.delayMs), *ctx.stopping)) {
     res.status = 503;

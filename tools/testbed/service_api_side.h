@@ -68,7 +68,7 @@ class ServiceApiSide : public Side {
 
  private:
   bool IsServicePath(const std::string& path) const;
-  ServiceAnswer BuiltIn(const httplib::Request& req, const ServeContext& ctx);
+  ServiceAnswer BuiltIn(const httplib::Request& req);
 
   mutable std::mutex lock_;  // guards everything below
   std::string token_ = "tb-token-1";

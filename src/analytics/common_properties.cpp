@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "platform/registry.h"
 #include "service/http/api_base.h"
 #include "xml/utf.h"
 
@@ -34,6 +35,16 @@ std::map<std::string, std::string> CommonProperties::Snapshot() const {
 CommonProperties& GetCommonProperties() {
   static CommonProperties properties;
   return properties;
+}
+
+void PublishConfigurationProperties(CommonProperties& properties, const std::u16string& productId,
+                                    const std::u16string& brand, const std::u16string& channel,
+                                    const std::u16string& sceneCode) {
+  properties.Set("product_id", productId);
+  properties.Set("client_sign", platform::GetOrCreateClientSign(brand));
+  properties.Set("channel", channel);
+  properties.Set("defchannel", platform::ReadDefaultChannel());
+  properties.Set("scene_code", sceneCode);
 }
 
 }  // namespace analytics

@@ -28,4 +28,11 @@ class CommonProperties {
 // The process-wide set.
 CommonProperties& GetCommonProperties();
 
+// What the product configuration publishes once it is read: "product_id", "client_sign" (the
+// brand's client signature), "channel", "defchannel" (the registry's default channel) and
+// "scene_code".
+void PublishConfigurationProperties(CommonProperties& properties, const std::u16string& productId,
+                                    const std::u16string& brand, const std::u16string& channel,
+                                    const std::u16string& sceneCode);
+
 }  // namespace analytics

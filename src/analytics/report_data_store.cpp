@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cinttypes>
 #include <cstdio>
 #include <ctime>
 #include <utility>
@@ -167,14 +166,11 @@ void ReportDataStore::SetScreenSize(int width, int height) {
 void ReportDataStore::RecordCrash(uint32_t code, uintptr_t address, uint32_t offset,
                                   const std::string& module, const std::string& section) {
   crashed_ = true;
-  // At least eight digits, but the whole pointer: a 64-bit address must not lose its top half.
-  char addressText[32];
-  std::snprintf(addressText, sizeof addressText, "0x%08" PRIXPTR, address);
   {
     LockA lock = Lock(valuesLock_);
     if (!lock) return;
     crash_.code = std::to_string(code);
-    crash_.address = addressText;
+    crash_.address = CrashAddressText(address);
     crash_.offset = std::to_string(offset);
     crash_.module = module;
     crash_.section = section;

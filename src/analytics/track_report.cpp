@@ -3,6 +3,7 @@
 #include <cjson/cJSON.h>
 
 #include <array>
+#include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -207,6 +208,12 @@ std::string BuildTrackDocument(const TrackSnapshot& s, const TrackEnvironment& e
   std::string out(text);
   cJSON_free(text);
   return out;
+}
+
+std::string CrashAddressText(uintptr_t address) {
+  char text[32];
+  std::snprintf(text, sizeof text, "0x%08" PRIXPTR, address);
+  return text;
 }
 
 std::string TrackReportUrl(const std::string& baseUrl, const std::string& clientSign) {

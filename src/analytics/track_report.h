@@ -76,6 +76,9 @@ std::string JoinRemarks(const std::vector<std::string>& fragments);
 // the task's own values in snapshot.values.
 std::string BuildTrackDocument(const TrackSnapshot& snapshot, const TrackEnvironment& env);
 
+// "0x%08X" over the whole pointer, so a 64-bit address keeps its top half.
+std::string CrashAddressText(uintptr_t address);
+
 // platform base URL + "rest/v2/downloader/track?client_sign=" + sign.
 std::string TrackReportUrl(const std::string& baseUrl, const std::string& clientSign);
 // temp folder + "NUV_" + product id + "_T" + local time + ".json".

@@ -307,6 +307,8 @@ void RangeConnection::SetState(int s) {
     std::free(buffer_);
     buffer_ = nullptr;
   }
+  // Bytes that did not reach the file leave the range incomplete, whatever was received.
+  if (writeFailed_ && s == kConnCompleted) s = kConnFailed;
   int cur = state_.load();
   if (cur == s) return;
   if (cur != kConnRunning && cur != kConnPaused) return;  // a final state stays

@@ -31,12 +31,12 @@ ByteRange ParseByteRange(const std::string& header, int64_t size) {
   ByteRange bad;
   bad.kind = ByteRange::kUnsatisfiable;
   if (value.compare(0, 6, "bytes=") != 0) return bad;
-  std::string spec = Trim(value.substr(6));
-  if (spec.find(',') != std::string::npos) return r;
-  size_t dash = spec.find('-');
+  std::string rangeText = Trim(value.substr(6));
+  if (rangeText.find(',') != std::string::npos) return r;
+  size_t dash = rangeText.find('-');
   if (dash == std::string::npos) return bad;
-  int64_t a = ReadPos(Trim(spec.substr(0, dash)));
-  int64_t b = ReadPos(Trim(spec.substr(dash + 1)));
+  int64_t a = ReadPos(Trim(rangeText.substr(0, dash)));
+  int64_t b = ReadPos(Trim(rangeText.substr(dash + 1)));
   if (a == -2 || b == -2 || (a == -1 && b == -1)) return bad;
   if (a == -1) {  // suffix: the last b bytes
     if (b == 0 || size == 0) return bad;

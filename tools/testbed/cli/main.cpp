@@ -24,7 +24,7 @@ void Usage() {
       "  --serve DIR         serve every file under DIR\n"
       "  --prefix P          URL prefix for --serve (default none)\n"
       "  --generate PATH=SIZE[:SEED]  a generated package (SIZE may end in K, M or G)\n"
-      "  --fault PATH[@ADDR]=SPEC     faults for a package (PATH * = all), e.g.\n"
+      "  --fault PATH[@ADDR]=FAULTS   faults for a package (PATH * = all), e.g.\n"
       "                      /a.bin@127.0.0.3=size:1000 or *=throttle:1048576\n"
       "  --dns-credentials UID:AK:SECRET\n"
       "  --dns NAME=IP[,IP...]        HTTP DNS answer for NAME\n"

@@ -15,8 +15,11 @@ using nuv::os::LoadResource;
 
 namespace {
 
+// Listed files, or for entries built by a target, the program the build made.
 std::string SourceFile(const std::string& name) {
-  return ReadWholeFile(std::string(NUV_SOURCE_DIR) + "/resources/" + name);
+  std::string listed = std::string(NUV_SOURCE_DIR) + "/resources/" + name;
+  if (std::filesystem::exists(listed)) return ReadWholeFile(listed);
+  return ReadWholeFile(std::string(NUV_BINARY_DIR) + "/resources/built/" + name);
 }
 
 TEST(Resources, CompiledBytesEqualTheListedFiles) {

@@ -20,8 +20,10 @@ constexpr auto kCrashLockWait = std::chrono::seconds(2);
 
 }  // namespace
 
-ReportDataStore::ReportDataStore(std::string baseUrl)
-    : baseUrl_(std::move(baseUrl)), startTime_(static_cast<int64_t>(std::time(nullptr))) {}
+ReportDataStore::ReportDataStore(std::string baseUrl, analytics::CommonProperties& values)
+    : values_(values),
+      baseUrl_(std::move(baseUrl)),
+      startTime_(static_cast<int64_t>(std::time(nullptr))) {}
 
 ReportDataStore::LockA ReportDataStore::Lock(std::timed_mutex& m) const {
   if (!crashed_) return LockA(m);
@@ -35,8 +37,7 @@ void ReportDataStore::SetReportValue(const std::string& key, const std::u16strin
 }
 
 void ReportDataStore::SetReportValue(const std::string& key, const std::string& utf8) {
-  LockA lock = Lock(valuesLock_);
-  if (lock) values_[key] = utf8;
+  values_.SetText(key, utf8);
 }
 
 void ReportDataStore::SetReportNumber(const std::string& key, int32_t value) {
@@ -48,10 +49,7 @@ void ReportDataStore::SetReportTime(const std::string& key, int64_t seconds) {
 }
 
 std::string ReportDataStore::GetReportValue(const std::string& key) const {
-  LockA lock = Lock(valuesLock_);
-  if (!lock) return {};
-  auto it = values_.find(key);
-  return it == values_.end() ? std::string() : it->second;
+  return values_.Get(key);
 }
 
 void ReportDataStore::AddRemark(const std::string& key, const std::string& value, bool quoted) {
@@ -79,10 +77,9 @@ void ReportDataStore::AddInstallerMessage(const std::u16string& text) {
     NUV_LOG(2, "[WARN] ignore installer message, length=[%zu].", text.size());
     return;
   }
-  const std::u16string entry = u"{" + text.substr(7, b - 7) +
-                               text.substr(b + kEvent.size(), c - b - kEvent.size()) + u"," +
-                               text.substr(c + kTime.size(), d - c - kTime.size()) + u"," +
-                               text.substr(d + kData.size());
+  const std::u16string entry =
+      u"{" + text.substr(7, b - 7) + text.substr(b + kEvent.size(), c - b - kEvent.size()) + u"," +
+      text.substr(c + kTime.size(), d - c - kTime.size()) + u"," + text.substr(d + kData.size());
   LockA lock = Lock(valuesLock_);
   if (!lock || remarks2_.size() >= kMaxInstallerMessages) return;
   remarks2_.push_back(WideToUtf8(entry));
@@ -180,10 +177,10 @@ void ReportDataStore::RecordCrash(uint32_t code, uintptr_t address, uint32_t off
 
 TrackSnapshot ReportDataStore::Snapshot() const {
   TrackSnapshot s;
+  s.values = values_.Snapshot();
   {
     LockA lock = Lock(valuesLock_);
     if (lock) {
-      s.values = values_;
       s.remarks1 = remarks1_;
       s.remarks2 = remarks2_;
       s.crash = crash_;
@@ -262,7 +259,8 @@ const int64_t kProcessStartTime = static_cast<int64_t>(std::time(nullptr));
 
 ReportDataStore& GetReportDataStore() {
   static ReportDataStore* store = [] {
-    auto* made = new ReportDataStore(GetEndpoints().platformBaseUrl);
+    auto* made =
+        new ReportDataStore(GetEndpoints().platformBaseUrl, analytics::GetCommonProperties());
     made->SetStartTime(kProcessStartTime);
     return made;
   }();

@@ -10,16 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "analytics/common_properties.h"
 #include "analytics/track_report.h"
 
 class ReportDataStore {
  public:
   // baseUrl: the platform base URL until the configured server host replaces it (ends in '/').
-  explicit ReportDataStore(std::string baseUrl);
+  // values: the run's common properties, which are the report's value map (the process-wide
+  // store uses the process-wide set; a test gives its own).
+  ReportDataStore(std::string baseUrl, analytics::CommonProperties& values);
   ReportDataStore(const ReportDataStore&) = delete;
   ReportDataStore& operator=(const ReportDataStore&) = delete;
 
-  // --- Value map (lock A); a later value replaces an earlier one.
+  // --- Value map (the common properties' lock); a later value replaces an earlier one.
   void SetReportValue(const std::string& key, const std::u16string& value);
   void SetReportValue(const std::string& key, const std::string& utf8);
   // Unsigned decimal of the 32-bit pattern: -5 is stored as "4294967291".
@@ -64,7 +67,7 @@ class ReportDataStore {
   // Filled by the window host when it knows the screen; "0*0" until then.
   void SetScreenSize(int width, int height);
 
-  // --- Crash record, written once by the crash handler. From then on every lock of the store is
+  // --- Crash record, written once by the crash handler. From then on the store's own locks are
   // taken with a time limit: the faulting thread may hold one, and a crash must not hang.
   void RecordCrash(uint32_t code, uintptr_t address, uint32_t offset, const std::string& module,
                    const std::string& section);
@@ -85,8 +88,8 @@ class ReportDataStore {
   void SendOne(const std::string& document, const std::string& clientSign,
                const std::string& productId, const TrackEnvironment& env) const;
 
-  mutable std::timed_mutex valuesLock_;  // lock A: values_, remarks, crash record, base URL, ids
-  std::map<std::string, std::string> values_;
+  analytics::CommonProperties& values_;
+  mutable std::timed_mutex valuesLock_;  // lock A: remarks, crash record, base URL, ids
   std::vector<std::string> remarks1_;
   std::vector<std::string> remarks2_;
   CrashInfo crash_;

@@ -167,7 +167,8 @@ std::string BuildTrackDocument(const TrackSnapshot& s, const TrackEnvironment& e
 
   std::string bindTasks, bindDownFail, bindInstallFail, bindDownTime, bindInstallTime;
   if (!s.multiTask) {
-    bindTasks = JoinTasks(s.tasks, [](int32_t id, const TaskStats& t) { return Pair(id, t.count); });
+    bindTasks =
+        JoinTasks(s.tasks, [](int32_t id, const TaskStats& t) { return Pair(id, t.count); });
     bindDownFail = JoinTasks(
         s.tasks, [](int32_t id, const TaskStats& t) { return Pair(id, t.downloadFailure); });
     bindInstallFail = JoinTasks(
@@ -227,8 +228,8 @@ std::string TrackCopyPath(const TrackEnvironment& env, const std::string& produc
 TrackEnvironment CurrentTrackEnvironment() {
   TrackEnvironment env;
   const std::array<int, 4> v = platform::ParseVersion(platform::GetOwnFileVersion());
-  env.fileVersion = std::to_string(v[0]) + "." + std::to_string(v[1]) + "." +
-                    std::to_string(v[2]) + "." + std::to_string(v[3]);
+  env.fileVersion = std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) +
+                    "." + std::to_string(v[3]);
   const std::string path = nuv::os::ModulePath();
   env.exeName = path.substr(path.find_last_of('/') + 1);
   if (auto kernel = nuv::os::KernelVersion()) {

@@ -54,11 +54,11 @@ struct TrackEnvironment {
   std::string winver;       // kernel major.minor.patch
   bool is64Bit = false;
   std::string iever;
-  int64_t now = 0;              // seconds since 1970
-  long gmtOffsetSeconds = 0;    // local time minus UTC
+  int64_t now = 0;            // seconds since 1970
+  long gmtOffsetSeconds = 0;  // local time minus UTC
   uint32_t systemLcid = 0;
-  std::string localTimeText;    // "%Y%m%d%H%M%S", names the local copy
-  std::string tempFolder;       // ends in '/'
+  std::string localTimeText;  // "%Y%m%d%H%M%S", names the local copy
+  std::string tempFolder;     // ends in '/'
 };
 
 TrackEnvironment CurrentTrackEnvironment();

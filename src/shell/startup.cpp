@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
+#include "analytics/usage_tracker.h"
 #include "platform/os/admin.h"
 #include "platform/os/files.h"
 #include "platform/os/folders.h"
@@ -10,6 +12,7 @@
 #include "platform/os/message_box.h"
 #include "session/nuv_mgr.h"
 #include "shell/command_line.h"
+#include "shell/crash_handler.h"
 #include "shell/language_table.h"
 #include "shell/log/log_folder.h"
 #include "shell/log/simple_log.h"
@@ -64,7 +67,15 @@ int RunStartup(const std::vector<std::string>& args, NuvMgr& mgr, const StartupH
   } logUninstall;
   NUV_LOG(3, "[INFO] start, fork=[%d].", fork ? 1 : 0);
 
-  // 3. The crash handler is installed here once it exists.
+  // 3. The crash handler. The session summary joins its hooks once the controller keeps the
+  // task list; until then a crash sends the event and leaves the dump, but no track report.
+  CrashHooks crashHooks;
+  crashHooks.crashEvent = [](const CrashReport& crash) {
+    analytics::UsageTracker& tracker = analytics::GetUsageTracker();
+    tracker.TrackCrash(crash.address, crash.offset, crash.module, crash.section, crash.code);
+    tracker.Stop();
+  };
+  InstallCrashHandler(std::move(crashHooks));
 
   // 4. Elevation.
   if (!nuv::os::IsAdministrator()) {

@@ -1,10 +1,12 @@
 #include <optional>
 
+#include "analytics/common_properties.h"
 #include "platform/endpoints.h"
 #include "platform/os/clipboard.h"
 #include "platform/os/resources.h"
 #include "platform/registry.h"
 #include "service/http/api_base.h"
+#include "service/install_info.h"
 #include "session/config_folder.h"
 #include "session/config_number.h"
 #include "session/install_root.h"
@@ -98,7 +100,11 @@ bool NuvMgr::LoadLocalXml() {
   const std::u16string root = DefaultInstallRoot(CustomInstallPath, ProductBrand, ProductID);
   if (!root.empty()) installRoot = root;
 
-  // (The analytics common properties and the product-series post follow here.)
+  analytics::PublishConfigurationProperties(analytics::GetCommonProperties(), ProductID,
+                                            ProductBrand, Channel, SceneCode);
+
+  // The result is only logged: the run goes on without the service.
+  PostInstallInfo(WideToUtf8(ProductID), WideToUtf8(platform::GetOrCreateClientSign(ProductBrand)));
   return true;
 }
 

@@ -88,6 +88,10 @@ int RunExe(const std::u16string& path, const std::u16string& parameters, bool sk
   return code;
 }
 
+bool MakeExecutable(const std::u16string& path) {
+  return nuv::os::MakeExecutable(WideToUtf8(path));
+}
+
 bool RunHidden(const std::u16string& commandLine, std::chrono::milliseconds limit) {
   if (commandLine.size() >= kHiddenCommandBuffer) return false;
   std::vector<std::string> argv = ToUtf8(nuv::os::SplitCommandLine(commandLine));

@@ -24,6 +24,9 @@ inline constexpr int kShellNoAssociation = 31;
 // it, or -1 (with "[ERROR] RunExe failed! err=[%d]") when it could not be started.
 int RunExe(const std::u16string& path, const std::u16string& parameters, bool skipExistenceCheck);
 
+// Gives a downloaded package the execute bits wherever it has read bits, so RunExe can start it.
+bool MakeExecutable(const std::u16string& path);
+
 // Runs a whole command line (program first, looked up on PATH when it has no '/') with stdio on
 // /dev/null; true when it exited with 0 within the limit. At the limit the process and its
 // process group are killed. A command line of 260 characters or more is refused.

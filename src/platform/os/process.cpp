@@ -206,6 +206,14 @@ int DecodeStatus(int status) {
 
 }  // namespace
 
+bool MakeExecutable(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  mode_t mode = st.st_mode & 07777;
+  mode |= (mode & 0444) >> 2;
+  return chmod(path.c_str(), mode) == 0;
+}
+
 bool IsExecutableFile(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;

@@ -69,6 +69,10 @@ class HeldFile {
 // symbolic link in its place is refused, not followed (root writes into users' folders).
 bool WriteFileWithMode(const std::string& path, const std::string& bytes, mode_t mode);
 
+// Adds the execute bits wherever the file has read bits (a downloaded package arrives without
+// them); false when the mode can't be read or set.
+bool MakeExecutable(const std::string& path);
+
 // A regular file that the process may execute (not a folder).
 bool IsExecutableFile(const std::string& path);
 

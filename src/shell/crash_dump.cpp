@@ -113,7 +113,7 @@ void CopyFile(DumpWriter& w, int out, const char* path) {
 
 }  // namespace
 
-bool WriteCrashDump(const char* path, const CrashFacts& f) {
+bool WriteCrashDump(const char* path, const CrashFacts& f, bool withBacktrace) {
   // Always a new file: an older dump (or anything planted at the name) goes first.
   unlink(path);
   const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
@@ -138,9 +138,13 @@ bool WriteCrashDump(const char* path, const CrashFacts& f) {
     CopyFile(w, fd, "/proc/self/maps");
     w.Text("\n[backtrace]\n");
     w.Flush();
-    void* frames[kMaxFrames];
-    const int n = backtrace(frames, kMaxFrames);
-    backtrace_symbols_fd(frames, n, fd);
+    if (withBacktrace) {
+      void* frames[kMaxFrames];
+      const int n = backtrace(frames, kMaxFrames);
+      backtrace_symbols_fd(frames, n, fd);
+    } else {
+      w.Text("(not available)\n");
+    }
   }
   close(fd);
   return true;

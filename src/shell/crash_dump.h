@@ -19,8 +19,10 @@ struct CrashFacts {
   const ucontext_t* context = nullptr;
 };
 
-// Replaces any earlier dump at path; false when the file can't be created.
-bool WriteCrashDump(const char* path, const CrashFacts& facts);
+// Replaces any earlier dump at path; false when the file can't be created. The backtrace comes
+// last: unwinding through a wild instruction address can fault, and the caller may then write the
+// dump again without it.
+bool WriteCrashDump(const char* path, const CrashFacts& facts, bool withBacktrace = true);
 
 // Makes the first backtrace outside the handler, so the unwinder is loaded before any fault.
 void PrepareCrashBacktrace();

@@ -1,5 +1,6 @@
 #include "shell/crash_handler.h"
 
+#include <setjmp.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
@@ -34,6 +35,9 @@ std::atomic<int> gSignal{0};
 CrashHooks* gHooks = nullptr;
 ReportDataStore* gStore = nullptr;
 char gDumpPath[4200] = {};
+// Where a fault inside the dump's backtrace returns to, while armed.
+sigjmp_buf gDumpRecovery;
+std::atomic<bool> gDumpRecoveryArmed{false};
 
 long ThreadId() {
   return syscall(SYS_gettid);
@@ -98,7 +102,10 @@ void OnFault(int signal, siginfo_t* info, void* context) {
   if (!gHandling.compare_exchange_strong(expected, true)) {
     // A fault inside the handler is not handled again; another thread's fault waits for the
     // first handling to end the process.
-    if (gHandlingThread.load() == ThreadId()) QuietEnd(gSignal.load());
+    if (gHandlingThread.load() == ThreadId()) {
+      if (gDumpRecoveryArmed.exchange(false)) siglongjmp(gDumpRecovery, 1);
+      QuietEnd(gSignal.load());
+    }
     for (int i = 0; i < kOtherThreadWaitRounds; ++i) {
       struct timespec pause = {0, 100 * 1000 * 1000};
       nanosleep(&pause, nullptr);
@@ -123,7 +130,15 @@ void OnFault(int signal, siginfo_t* info, void* context) {
 
   // The dump needs nothing of the rest of the program, so it is written before anything that
   // could hang or fault again.
-  if (gDumpPath[0] != '\0') WriteCrashDump(gDumpPath, facts);
+  if (gDumpPath[0] != '\0') {
+    if (sigsetjmp(gDumpRecovery, 1) == 0) {
+      gDumpRecoveryArmed = true;
+      WriteCrashDump(gDumpPath, facts);
+    } else {
+      WriteCrashDump(gDumpPath, facts, false);
+    }
+    gDumpRecoveryArmed = false;
+  }
   Report(facts);
   QuietEnd(signal);
 }

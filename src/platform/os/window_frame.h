@@ -18,7 +18,8 @@
 //            wParam = percent, no payload.
 //   Send     message + wParam + payload; the window answers with an Ack frame once it has handled
 //            it (SendMessage). WM_COPYDATA: message 0x004A, wParam = the COPYDATASTRUCT's dwData,
-//            payload = its data bytes (a NUL-terminated UTF-16 text for installer texts).
+//            payload = its data bytes (a NUL-terminated UTF-16 text for installer texts); an empty
+//            payload stands for a null lParam.
 //   Activate bring the window to the front (restore it when minimised); no answer.
 //   Query    the window answers with an Identity frame whose payload is the class name, one NUL
 //            byte and the title, both UTF-8.

@@ -7,7 +7,8 @@
 namespace ns_NUK {
 
 DownloaderManager::DownloaderManager()
-    : operator_(std::make_unique<CTaskOperator>()), manager_(std::make_unique<CMultiTaskManager>()) {
+    : operator_(std::make_unique<CTaskOperator>()),
+      manager_(std::make_unique<CMultiTaskManager>()) {
   manager_->SetObserver(this);
   operator_->StartWorker(manager_.get());
 }
@@ -92,7 +93,9 @@ void DownloaderManager::SetWindowPoster(WindowPoster poster) {
   poster_ = std::move(poster);
 }
 
-int DownloaderManager::GetTaskCount() { return manager_ ? manager_->GetTaskCount() : 0; }
+int DownloaderManager::GetTaskCount() {
+  return manager_ ? manager_->GetTaskCount() : 0;
+}
 
 bool DownloaderManager::RemoveAllTasks() {
   if (!manager_ || !operator_ || !manager_->HasTask(-1)) return false;
@@ -136,8 +139,10 @@ void DownloaderManager::Deliver(IDownloaderManagerCallBack* cb, const DownloadNo
     case kNotifyFinished: {
       const int code = i32();
       NUV_LOG(3, "[INFO] finished, task_id=[%d], result=[%d]", id, code);
-      if (code == 0) cb->OnSucceeded(id);
-      else cb->OnFailed(id, code);
+      if (code == 0)
+        cb->OnSucceeded(id);
+      else
+        cb->OnFailed(id, code);
       break;
     }
     case kNotifyProgress: {
@@ -150,8 +155,7 @@ void DownloaderManager::Deliver(IDownloaderManagerCallBack* cb, const DownloadNo
       break;
     case kNotifyRangeKind1:
     case kNotifyRangeKind2:
-      cb->OnRangeInfo(id, -1, n.type == kNotifyRangeKind1 ? 1 : 2,
-                      static_cast<int32_t>(n.payload));
+      cb->OnRangeInfo(id, -1, n.type == kNotifyRangeKind1 ? 1 : 2, static_cast<int32_t>(n.payload));
       break;
     case kNotifyStarted:
       cb->OnStarted(id);

@@ -13,8 +13,8 @@
 namespace ns_NUK {
 
 // Posts one record to a window of the toolkit's loop; false when it could not be posted.
-using WindowPoster =
-    std::function<bool(NotifyWindowHandle window, int message, intptr_t tag, DownloadNotification*)>;
+using WindowPoster = std::function<bool(NotifyWindowHandle window, int message, intptr_t tag,
+                                        DownloadNotification*)>;
 
 class DownloaderManager : public IDownloaderManager, public IObserver {
  public:
@@ -24,9 +24,8 @@ class DownloaderManager : public IDownloaderManager, public IObserver {
 
   bool PauseTask(int taskId) override;
   bool ResumeTask(int taskId) override;
-  int32_t AddTask(const char16_t* url, const std::u16string& folder,
-                  const std::u16string& reserved, int32_t taskId,
-                  const std::u16string& exeVersion, const std::u16string& md5,
+  int32_t AddTask(const char16_t* url, const std::u16string& folder, const std::u16string& reserved,
+                  int32_t taskId, const std::u16string& exeVersion, const std::u16string& md5,
                   int32_t reservedValue) override;
   bool RemoveTask(int taskId) override;
   bool GetTaskInfo(int taskId, TaskInfo* info) override;

@@ -9,8 +9,8 @@ namespace ns_NUK {
 // Download result codes of a task (reported by OnSucceeded / OnFailed and logged as "result").
 enum ResultCode : int32_t {
   kResultOk = 0,
-  kResultConnect = 2,    // could not connect (refused, connect time-out, TLS)
-  kResultReceive = 3,    // receive, range or any other transfer failure
+  kResultConnect = 2,  // could not connect (refused, connect time-out, TLS)
+  kResultReceive = 3,  // receive, range or any other transfer failure
   kResultSend = 4,
   kResultNoSize = 5,
   kResultFileError = 9,  // temporary file not created / opened / renamed, or wrong final size
@@ -21,23 +21,23 @@ enum ResultCode : int32_t {
 
 // Notification types of DownloadNotification::type.
 enum NotifyType : int32_t {
-  kNotifyFileName = 0,        // payload: const std::u16string*
-  kNotifyFileSize = 1,        // payload: the full 64-bit size as a value
-  kNotifyFinished = 2,        // payload: const int32_t* result code
-  kNotifyProgress = 3,        // payload: ProgressPayload*, owned by the record
-  kNotifyRangeStarted = 4,    // payload: remaining bytes of the new range as a value
-  kNotifyRangeKind1 = 5,      // never sent
-  kNotifyRangeKind2 = 6,      // never sent
+  kNotifyFileName = 0,      // payload: const std::u16string*
+  kNotifyFileSize = 1,      // payload: the full 64-bit size as a value
+  kNotifyFinished = 2,      // payload: const int32_t* result code
+  kNotifyProgress = 3,      // payload: ProgressPayload*, owned by the record
+  kNotifyRangeStarted = 4,  // payload: remaining bytes of the new range as a value
+  kNotifyRangeKind1 = 5,    // never sent
+  kNotifyRangeKind2 = 6,    // never sent
   kNotifyStarted = 7,
-  kNotifyConnectionIp = 8,    // payload: const char* dotted IPv4 text
-  kNotifyAttemptStarted = 9,  // payload: const int32_t* attempt
+  kNotifyConnectionIp = 8,      // payload: const char* dotted IPv4 text
+  kNotifyAttemptStarted = 9,    // payload: const int32_t* attempt
   kNotifyAttemptFinished = 10,  // extra1 attempt, extra2 result code
-  kNotifyFileMd5 = 11,        // payload: const char* 32 upper-case hex digits
+  kNotifyFileMd5 = 11,          // payload: const char* 32 upper-case hex digits
   kNotifyMd5Matched = 12,
   kNotifyPackageFileError = 13,   // extra1 operation kind, extra2 error value
   kNotifyPackageInfoFailed = 14,  // payload: const int32_t* error
   kNotifyDnsCacheCleared = 15,    // payload: const int32_t* current result code
-  kNotifyDnsQueried = 16,     // payload: const char* "host:addr1,addr2"
+  kNotifyDnsQueried = 16,         // payload: const char* "host:addr1,addr2"
   kNotifyPrepare = 17,
   kNotifyDownloadParams = 18,  // extra1 connections, extra2 buffer size in bytes
 };

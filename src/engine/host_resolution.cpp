@@ -26,7 +26,9 @@ IHostResolver* GetHostResolver() {
   return &resolver;
 }
 
-void SetHostResolver(IHostResolver* resolver) { gResolver.store(resolver); }
+void SetHostResolver(IHostResolver* resolver) {
+  gResolver.store(resolver);
+}
 
 IHostResolver& NoHostResolution() {
   static NoResolution none;

@@ -5,13 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "xml/utf.h"
 #include "engine/engine_timings.h"
 #include "engine/file_digest.h"
 #include "engine/resume_record.h"
 #include "platform/os/memory.h"
 #include "platform/os/sized_file.h"
 #include "shell/log/simple_log.h"
+#include "xml/utf.h"
 
 namespace ns_NUK {
 
@@ -24,7 +24,9 @@ std::string HostOf(const std::string& url) {
   return url.substr(p + 3, slash == std::string::npos ? std::string::npos : slash - p - 3);
 }
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace
 
@@ -198,8 +200,8 @@ CMultiDownloader::AttemptEnd CMultiDownloader::RunAttempt() {
     DeleteConnections();
     return kStopAttempts;
   }
-  NUV_LOG(3, "[INFO] multi, start retry=[%d], thread=[%d], buffer=[%d].", attempt,
-          connectionCount_, bufferSize_);
+  NUV_LOG(3, "[INFO] multi, start retry=[%d], thread=[%d], buffer=[%d].", attempt, connectionCount_,
+          bufferSize_);
   const int32_t attemptNo = attempt;
   Send(kNotifyAttemptStarted, reinterpret_cast<intptr_t>(&attemptNo));
   attemptStart_.store(Now());
@@ -359,7 +361,9 @@ void CMultiDownloader::SizeByMemory() {
 namespace {
 
 // The query only needs the headers; a GET's body is thrown away at its first byte.
-size_t DropBody(char*, size_t, size_t, void*) { return 0; }
+size_t DropBody(char*, size_t, size_t, void*) {
+  return 0;
+}
 
 }  // namespace
 
@@ -400,16 +404,16 @@ int64_t CMultiDownloader::SizeQuery() {
     const CURLcode rc = curl_easy_perform(h);
     // A GET stops itself at the first body byte; its headers are what counts.
     if (rc != CURLE_OK && !(i >= 6 && rc == CURLE_WRITE_ERROR)) {
-      NUV_LOG(1, "[ERROR] multi, curl_easy_perform failed! error=[%d][%s].",
-              static_cast<int>(rc), curl_easy_strerror(rc));
+      NUV_LOG(1, "[ERROR] multi, curl_easy_perform failed! error=[%d][%s].", static_cast<int>(rc),
+              curl_easy_strerror(rc));
     } else {
       long code = 0;
       curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
       curl_off_t length = -1;
       const CURLcode ic = curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
       if (ic != CURLE_OK) {
-        NUV_LOG(1, "[ERROR] multi, curl_easy_getinfo failed! error=[%d][%s].",
-                static_cast<int>(ic), curl_easy_strerror(ic));
+        NUV_LOG(1, "[ERROR] multi, curl_easy_getinfo failed! error=[%d][%s].", static_cast<int>(ic),
+                curl_easy_strerror(ic));
       } else {
         char* eff = nullptr;
         curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &eff);

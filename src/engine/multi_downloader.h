@@ -111,7 +111,7 @@ class CMultiDownloader : public IFileWriter, private IResolveTarget {
   AddressUses addresses_;
   std::vector<RangeConnection*> connections_;
   std::thread thread_;
-  std::mutex listLock_;  // the connection-list lock: the list during walks and appends
+  std::mutex listLock_;          // the connection-list lock: the list during walks and appends
   mutable std::mutex infoLock_;  // the texts GetStrings copies
   bool rangeMode_ = true;
   int connectionCount_ = kConnectionCount;
@@ -119,9 +119,9 @@ class CMultiDownloader : public IFileWriter, private IResolveTarget {
   PackageFile file_;
   uint32_t trafficBaseline_ = 0;
   uint64_t bytesBaseline_ = 0;
-  std::map<int64_t, int64_t> needed_;      // the ranges this attempt must bring in
-  std::map<int64_t, int> fruitless_;       // re-fetch start -> failures without a byte
-  int lastFailure_ = 0;                    // 2 connect-type, 3 other, 4 send; never reset by re-fetches
+  std::map<int64_t, int64_t> needed_;  // the ranges this attempt must bring in
+  std::map<int64_t, int> fruitless_;   // re-fetch start -> failures without a byte
+  int lastFailure_ = 0;                // 2 connect-type, 3 other, 4 send; never reset by re-fetches
 };
 
 }  // namespace ns_NUK

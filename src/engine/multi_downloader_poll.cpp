@@ -2,7 +2,7 @@
 // resume record and the coverage of an attempt.
 #include <algorithm>
 
-#include "xml/utf.h"
+#include "engine/engine_timings.h"
 #include "engine/multi_downloader.h"
 #include "engine/resume_record.h"
 #include "platform/os/file_holders.h"
@@ -10,7 +10,7 @@
 #include "platform/os/sized_file.h"
 #include "platform/os/tcp_stats.h"
 #include "shell/log/simple_log.h"
-#include "engine/engine_timings.h"
+#include "xml/utf.h"
 
 #include <cerrno>
 #include <chrono>
@@ -112,17 +112,22 @@ void CMultiDownloader::ProcessFinished(RangeConnection* c) {
   if (rc != CURLE_OK && rc != CURLE_WRITE_ERROR && rc != CURLE_ABORTED_BY_CALLBACK) {
     NUV_LOG(1, "[ERROR] multi, curl_error=[%d][%s].", rc,
             curl_easy_strerror(static_cast<CURLcode>(rc)));
-    if (rc == CURLE_COULDNT_CONNECT) result_.store(kResultConnect);
-    else if (rc == CURLE_SEND_ERROR) result_.store(kResultSend);
-    else if (rc == CURLE_RECV_ERROR) result_.store(kResultReceive);
+    if (rc == CURLE_COULDNT_CONNECT)
+      result_.store(kResultConnect);
+    else if (rc == CURLE_SEND_ERROR)
+      result_.store(kResultSend);
+    else if (rc == CURLE_RECV_ERROR)
+      result_.store(kResultReceive);
     else if (rc == CURLE_RANGE_ERROR) {
       rangeMode_ = false;
       result_.store(kResultReceive);
     }
   }
   if (state == kConnFailed || state == kConnException) {
-    if (rc == CURLE_SEND_ERROR) lastFailure_ = kResultSend;
-    else lastFailure_ = IsConnectFailure(rc, c->Connected()) ? kResultConnect : kResultReceive;
+    if (rc == CURLE_SEND_ERROR)
+      lastFailure_ = kResultSend;
+    else
+      lastFailure_ = IsConnectFailure(rc, c->Connected()) ? kResultConnect : kResultReceive;
   }
   // A server that ignores Range (200 for a later range) is treated like one that refuses it.
   if (c->HttpCode() == 416 || c->Refused() == kRefusedIgnoredRange) {
@@ -167,8 +172,8 @@ void CMultiDownloader::ProcessFinished(RangeConnection* c) {
       return;
     }
     if (state == kConnFailed)
-      NUV_LOG(3, "[INFO] multi, failed, redownload range(%lld~%lld).",
-              static_cast<long long>(from), static_cast<long long>(to));
+      NUV_LOG(3, "[INFO] multi, failed, redownload range(%lld~%lld).", static_cast<long long>(from),
+              static_cast<long long>(to));
     const int64_t buffer = FreeMemoryBuffer();
     if (buffer >= kMinBuffer) c->replaced = true;  // the new connection owns the rest now
     if (StartConnection(from, to, buffer, {})) result_.store(kResultOk);
@@ -188,8 +193,10 @@ int CMultiDownloader::FlowAdjustment(int n) {
   if (bytesDelta < trafficDelta) {
     const double rate = static_cast<double>(bytesDelta) / static_cast<double>(trafficDelta);
     NUV_LOG(3, "[INFO] thread_cnt=[%d], flow_rate=[%.02f].", std::min(n, kMaxConnections), rate);
-    if (rate > 0.81 && n > connectionCount_) result = -1;
-    else if (rate < 0.79 && n < kMaxConnections) result = 1;
+    if (rate > 0.81 && n > connectionCount_)
+      result = -1;
+    else if (rate < 0.79 && n < kMaxConnections)
+      result = 1;
   }
   trafficBaseline_ = estimate;
   bytesBaseline_ = static_cast<uint64_t>(attemptBytes);

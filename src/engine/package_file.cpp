@@ -1,7 +1,7 @@
 #include "engine/package_file.h"
 
-#include <cerrno>
 #include <unistd.h>
+#include <cerrno>
 
 #include "platform/os/file_holders.h"
 #include "platform/os/files.h"

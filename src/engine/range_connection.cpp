@@ -1,10 +1,10 @@
 #include "engine/range_connection.h"
 
+#include <strings.h>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <strings.h>
 
 #include "engine/engine_timings.h"
 #include "shell/log/simple_log.h"

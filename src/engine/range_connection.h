@@ -24,7 +24,9 @@ enum ConnectionState : int {
   kConnException = 6,  // the transfer ended cleanly before its range was complete
 };
 
-inline bool IsFinalState(int s) { return s >= kConnCancelled && s <= kConnException; }
+inline bool IsFinalState(int s) {
+  return s >= kConnCancelled && s <= kConnException;
+}
 
 // Why a connection refused the server's answer instead of writing it.
 enum RefusedReason : int {
@@ -79,7 +81,7 @@ class RangeConnection {
   void SetTotal(int64_t total) { total_.store(total); }
   void SetBufferSize(int64_t size) { bufferSize_ = size; }
   void SetWriter(IFileWriter* writer) { writer_ = writer; }
-  bool handled = false;  // set by the downloader when it processed this connection's end
+  bool handled = false;   // set by the downloader when it processed this connection's end
   bool replaced = false;  // set by the downloader when another connection took over the rest
 
  private:

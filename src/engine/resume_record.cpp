@@ -57,9 +57,12 @@ bool LoadResumeRecord(const std::string& path, int64_t total, std::map<int64_t, 
       }
       const int64_t first = GetLe64(buf);
       const int64_t last = GetLe64(buf + 8);
-      if (first < 0 || first > last || last >= total) sound = false;
-      else if ((sum += last - first + 1) > total) sound = false;
-      else if (auto it = read.find(first); it == read.end() || it->second < last) read[first] = last;
+      if (first < 0 || first > last || last >= total)
+        sound = false;
+      else if ((sum += last - first + 1) > total)
+        sound = false;
+      else if (auto it = read.find(first); it == read.end() || it->second < last)
+        read[first] = last;
     }
     ok = sound;
   } while (false);

@@ -4,13 +4,15 @@
 
 #include <new>
 
-#include "xml/utf.h"
 #include "engine/multi_downloader.h"
 #include "shell/log/simple_log.h"
+#include "xml/utf.h"
 
 namespace ns_NUK {
 
-CMultiTaskManager::CMultiTaskManager() { curl_global_init(CURL_GLOBAL_ALL); }
+CMultiTaskManager::CMultiTaskManager() {
+  curl_global_init(CURL_GLOBAL_ALL);
+}
 
 CMultiTaskManager::~CMultiTaskManager() {
   RemoveAllTasks();

@@ -4,7 +4,9 @@
 
 namespace ns_NUK {
 
-CTaskOperator::~CTaskOperator() { StopWorker(); }
+CTaskOperator::~CTaskOperator() {
+  StopWorker();
+}
 
 bool CTaskOperator::StartWorker(ITaskManager* manager) {
   if (!manager || manager_) return false;

@@ -15,9 +15,9 @@ const char kOk0[] = "params try:0 md5 match end:0:0 ok";
 
 struct Row {
   const char* name;
-  std::string faults;   // testbed fault text ("" none)
-  int uses;             // GET answers that carry the faults (-1 all)
-  bool sizeKnown;       // the resolution hands in the size: no size query sees the faults
+  std::string faults;  // testbed fault text ("" none)
+  int uses;            // GET answers that carry the faults (-1 all)
+  bool sizeKnown;      // the resolution hands in the size: no size query sees the faults
   bool serverDown;
   int result;
   std::string events;

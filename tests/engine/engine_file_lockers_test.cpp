@@ -54,8 +54,8 @@ TEST(FileLockersTest, EveryOtherHolderIsLoggedOnce) {
 
   const std::string text = enginetest::ReadAll(log.CurrentFile());
   for (pid_t pid : {a, b}) {
-    const std::string line = "[WARN] process=[" + std::to_string(pid) + "][sleep] locked the file=[" +
-                             path + "] ";
+    const std::string line =
+        "[WARN] process=[" + std::to_string(pid) + "][sleep] locked the file=[" + path + "] ";
     EXPECT_NE(text.find(line), std::string::npos) << text;
   }
   size_t lines = 0;

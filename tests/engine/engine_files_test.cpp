@@ -21,7 +21,8 @@ namespace {
 
 std::string Le64(int64_t v) {
   std::string out;
-  for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((static_cast<uint64_t>(v) >> (8 * i)) & 0xff));
+  for (int i = 0; i < 8; ++i)
+    out.push_back(static_cast<char>((static_cast<uint64_t>(v) >> (8 * i)) & 0xff));
   return out;
 }
 
@@ -86,7 +87,8 @@ TEST(ResumeRecordTest, UnsoundRecordsAreIgnored) {
 TEST(ResumeRecordTest, OverlappingEntriesAreJoined) {
   TempDir dir;
   const std::string path = dir.File("r");
-  WriteAll(path, std::string(1000, 'x') + Record({{100, 199}, {150, 249}, {100, 120}, {600, 610}}, 4));
+  WriteAll(path,
+           std::string(1000, 'x') + Record({{100, 199}, {150, 249}, {100, 120}, {600, 610}}, 4));
   std::map<int64_t, int64_t> ranges;
   ASSERT_TRUE(LoadResumeRecord(path, 1000, ranges));
   EXPECT_EQ(ranges, (std::map<int64_t, int64_t>{{100, 249}, {600, 610}}));

@@ -30,7 +30,9 @@ class KnownSizeResolver : public ns_NUK::IHostResolver {
   std::string ip_;
 };
 
-inline std::u16string Wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+inline std::u16string Wide(const std::string& s) {
+  return std::u16string(s.begin(), s.end());
+}
 
 inline std::string Upper(std::string s) {
   for (char& c : s)

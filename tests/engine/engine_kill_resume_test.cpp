@@ -1,10 +1,10 @@
 // Resume for real: the command-line front is killed with SIGKILL halfway through a throttled
 // download; the next run continues from the record in the temporary file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -72,8 +72,8 @@ TEST(KillResumeTest, KilledDownloadResumesFromItsRecord) {
   const int64_t total = 256LL * 1024 * 1024;
   const auto info = server.Packages().AddGenerated("/k/pkg.bin", total);
   server.Packages().SetFaults("/k/pkg.bin", *testbed::ParseFaults("throttle:1000000"));
-  const std::vector<std::string> args = {kNuvget, server.Url("/k/pkg.bin"), dir.Path(), "--md5",
-                                         info.md5, "--id", "7"};
+  const std::vector<std::string> args = {
+      kNuvget, server.Url("/k/pkg.bin"), dir.Path(), "--md5", info.md5, "--id", "7"};
   const std::string temp = dir.File("pkg.bin.~P2S");
 
   const pid_t first = Spawn(args);

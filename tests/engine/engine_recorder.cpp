@@ -10,7 +10,9 @@ void Recorder::Add(int id, const std::string& event) {
   changed_.notify_all();
 }
 
-void Recorder::OnFileName(int32_t id, const std::u16string&) { Add(id, "name"); }
+void Recorder::OnFileName(int32_t id, const std::u16string&) {
+  Add(id, "name");
+}
 void Recorder::OnFileSize(int id, int64_t size) {
   {
     std::lock_guard<std::mutex> guard(lock_);
@@ -41,9 +43,13 @@ void Recorder::OnFailed(int id, int code) {
   Add(id, "fail:" + std::to_string(code));
 }
 void Recorder::OnRangeInfo(int, int, int, int64_t) {}
-void Recorder::OnStarted(int id) { Add(id, "start"); }
+void Recorder::OnStarted(int id) {
+  Add(id, "start");
+}
 void Recorder::OnConnectionIp(int32_t, const std::string&) {}
-void Recorder::OnAttemptStarted(int id, int attempt) { Add(id, "try:" + std::to_string(attempt)); }
+void Recorder::OnAttemptStarted(int id, int attempt) {
+  Add(id, "try:" + std::to_string(attempt));
+}
 void Recorder::OnAttemptFinished(int id, int attempt, int code) {
   Add(id, "end:" + std::to_string(attempt) + ":" + std::to_string(code));
 }
@@ -54,13 +60,27 @@ void Recorder::OnFileMd5(int32_t id, const std::string& md5) {
   }
   Add(id, "md5");
 }
-void Recorder::OnMd5Matched(int id) { Add(id, "match"); }
-void Recorder::OnPackageFileError(int id, int kind, int) { Add(id, "ferr:" + std::to_string(kind)); }
-void Recorder::OnPackageInfoFailed(int id, int error) { Add(id, "info:" + std::to_string(error)); }
-void Recorder::OnDnsCacheCleared(int id, int) { Add(id, "dnsclear"); }
-void Recorder::OnDnsQueried(int32_t id, const std::string&, const std::string&) { Add(id, "dns"); }
-void Recorder::OnPrepare(int id) { Add(id, "prep"); }
-void Recorder::OnDownloadParams(int id, int, int) { Add(id, "params"); }
+void Recorder::OnMd5Matched(int id) {
+  Add(id, "match");
+}
+void Recorder::OnPackageFileError(int id, int kind, int) {
+  Add(id, "ferr:" + std::to_string(kind));
+}
+void Recorder::OnPackageInfoFailed(int id, int error) {
+  Add(id, "info:" + std::to_string(error));
+}
+void Recorder::OnDnsCacheCleared(int id, int) {
+  Add(id, "dnsclear");
+}
+void Recorder::OnDnsQueried(int32_t id, const std::string&, const std::string&) {
+  Add(id, "dns");
+}
+void Recorder::OnPrepare(int id) {
+  Add(id, "prep");
+}
+void Recorder::OnDownloadParams(int id, int, int) {
+  Add(id, "params");
+}
 
 bool Recorder::WaitFinished(int id, std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> guard(lock_);
@@ -117,8 +137,8 @@ std::string Attempts(int first, int count, int code, bool md5Reported) {
   std::string out;
   for (int i = first; i < first + count; ++i) {
     if (!out.empty()) out += ' ';
-    out += "params try:" + std::to_string(i) + (md5Reported ? " md5" : "") + " end:" +
-           std::to_string(i) + ":" + std::to_string(code);
+    out += "params try:" + std::to_string(i) + (md5Reported ? " md5" : "") +
+           " end:" + std::to_string(i) + ":" + std::to_string(code);
   }
   return out;
 }

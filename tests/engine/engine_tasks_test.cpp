@@ -47,8 +47,8 @@ TEST_F(EngineTasksTest, FileErrorsFailTheTask) {
   std::filesystem::create_directories(dir_.File("renamed/pkg.bin/inside"));
   std::string renameEvents;
   for (int i = 0; i < 10; ++i)
-    renameEvents += " params try:" + std::to_string(i) + " md5 match ferr:2 end:" +
-                    std::to_string(i) + ":9";
+    renameEvents +=
+        " params try:" + std::to_string(i) + " md5 match ferr:2 end:" + std::to_string(i) + ":9";
   struct Case {
     const char* name;
     std::string folder;
@@ -131,8 +131,8 @@ TEST_F(EngineTasksTest, AddingUnderARunningIdReplacesTheTask) {
   ASSERT_EQ(Add(server.Url("/r/pkg.bin"), dir_.Path(), 40, info.md5), 40);
   // The first task ends cancelled while it is removed; the second one runs to its end.
   ASSERT_TRUE(recorder_.WaitEvents(40, "end:0:13 fail:13 prep start", seconds(60)));
-  ASSERT_TRUE(recorder_.WaitEvents(40, "fail:13 prep start name size params try:0 md5 match end:0:0 ok",
-                                   seconds(60)));
+  ASSERT_TRUE(recorder_.WaitEvents(
+      40, "fail:13 prep start name size params try:0 md5 match end:0:0 ok", seconds(60)));
   EXPECT_EQ(ns_NUK::FileMd5(dir_.File("pkg.bin")), Upper(info.md5));
   EXPECT_EQ(Manager().GetTaskCount(), 1);
 }
@@ -151,8 +151,8 @@ TEST_F(EngineTasksTest, PausedTaskResumesFromItsRecord) {
   ASSERT_TRUE(recorder_.WaitDownloaded(50, total / 2, seconds(120)));
   ASSERT_TRUE(Manager().PauseTask(50));
   const std::string temp = dir_.File("pkg.bin.~P2S");
-  ASSERT_TRUE(WaitForLogLine(log.CurrentFile(), "download failed! retry=[0], status=[13]",
-                             seconds(60)));
+  ASSERT_TRUE(
+      WaitForLogLine(log.CurrentFile(), "download failed! retry=[0], status=[13]", seconds(60)));
   std::map<int64_t, int64_t> ranges;
   ASSERT_TRUE(ns_NUK::LoadResumeRecord(temp, total, ranges));
   EXPECT_GT(ns_NUK::CachedBytes(total, ranges), total / 3);

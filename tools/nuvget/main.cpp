@@ -50,8 +50,7 @@ int main(int argc, char** argv) {
     ns_NUK::DownloaderManager manager;
     manager.SetCallBack(&callback);
     const std::u16string wideUrl = Utf8ToWide(url);
-    if (manager.AddTask(wideUrl.c_str(), Utf8ToWide(dir), u"0", id, u"", Utf8ToWide(md5), 0) ==
-        id)
+    if (manager.AddTask(wideUrl.c_str(), Utf8ToWide(dir), u"0", id, u"", Utf8ToWide(md5), 0) == id)
       result = callback.WaitResult();
     manager.Shutdown();
   }

@@ -16,8 +16,9 @@ void NuvgetCallback::OnProgress(int id, int64_t downloaded, int64_t total, int s
           id, static_cast<long long>(downloaded), static_cast<long long>(total), speed);
   std::lock_guard<std::mutex> guard(lock_);
   const double percent = total > 0 ? 100.0 * static_cast<double>(downloaded) / total : 0.0;
-  std::fprintf(out_, "\r%lld / %lld bytes, %.1f%%, %.2f MB/s   ", static_cast<long long>(downloaded),
-               static_cast<long long>(total), percent, speed / 1048576.0);
+  std::fprintf(out_, "\r%lld / %lld bytes, %.1f%%, %.2f MB/s   ",
+               static_cast<long long>(downloaded), static_cast<long long>(total), percent,
+               speed / 1048576.0);
   std::fflush(out_);
 }
 void NuvgetCallback::OnSucceeded(int id) {
@@ -32,7 +33,9 @@ void NuvgetCallback::OnRangeInfo(int id, int, int kind, int64_t value) {
   NUV_LOG(3, "[INFO] nuvget, range, task_id=[%d], kind=[%d], value=[%lld].", id, kind,
           static_cast<long long>(value));
 }
-void NuvgetCallback::OnStarted(int id) { NUV_LOG(3, "[INFO] nuvget, started, task_id=[%d].", id); }
+void NuvgetCallback::OnStarted(int id) {
+  NUV_LOG(3, "[INFO] nuvget, started, task_id=[%d].", id);
+}
 void NuvgetCallback::OnConnectionIp(int32_t id, const std::string& ip) {
   NUV_LOG(3, "[INFO] nuvget, connection, task_id=[%d], ip=[%s].", id, ip.c_str());
 }
@@ -63,10 +66,12 @@ void NuvgetCallback::OnDnsQueried(int32_t id, const std::string& host, const std
   NUV_LOG(3, "[INFO] nuvget, dns, task_id=[%d], host=[%s], ips=[%s].", id, host.c_str(),
           ips.c_str());
 }
-void NuvgetCallback::OnPrepare(int id) { NUV_LOG(3, "[INFO] nuvget, prepare, task_id=[%d].", id); }
+void NuvgetCallback::OnPrepare(int id) {
+  NUV_LOG(3, "[INFO] nuvget, prepare, task_id=[%d].", id);
+}
 void NuvgetCallback::OnDownloadParams(int id, int connections, int bufferSize) {
-  NUV_LOG(3, "[INFO] nuvget, params, task_id=[%d], connections=[%d], buffer=[%d].", id,
-          connections, bufferSize);
+  NUV_LOG(3, "[INFO] nuvget, params, task_id=[%d], connections=[%d], buffer=[%d].", id, connections,
+          bufferSize);
 }
 
 void NuvgetCallback::Finish(int code) {

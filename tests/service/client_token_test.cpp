@@ -86,6 +86,12 @@ TEST_F(ClientTokenTest, NoServiceAtAllGivesAnEmptyToken) {
   EXPECT_TRUE(Logged("[ERROR] get token failed! result=[]."));
 }
 
+TEST_F(ClientTokenTest, PrimaryThatDoesNotAnswerInTimeLeavesItToTheFallback) {
+  api_->SetAnswer(ServiceApiSide::kTokenPath, {200, "{\"code\":0}", 8000}, kPrimary);
+  EXPECT_EQ(RequestClientToken("1", "S", "1"), "tb-token-1");
+  EXPECT_EQ(Requests(ServiceApiSide::kTokenPath, kFallback).size(), 1u);
+}
+
 TEST_F(ClientTokenTest, HugeReplyIsCutInTheLog) {
   Answer(ServiceApiSide::kTokenPath, "{\"code\":9,\"pad\":\"" + std::string(1 << 20, 'x') + "\"}");
   EXPECT_EQ(RequestClientToken("1", "S", "1"), "");

@@ -1,6 +1,5 @@
 #include "engine/package_file.h"
 
-#include <unistd.h>
 #include <cerrno>
 
 #include "platform/os/file_holders.h"
@@ -41,7 +40,7 @@ void LogFileLockers(const std::string& path) {
   const std::vector<nuv::os::FileHolder> holders = nuv::os::FileHolders(path);
   // As the system it replaces, a list longer than ten is not reported at all.
   if (holders.size() > 10) return;
-  const int self = static_cast<int>(getpid());
+  const int self = nuv::os::OwnProcessId();
   for (const nuv::os::FileHolder& h : holders) {
     if (h.pid == self) continue;
     NUV_LOG(2, "[WARN] process=[%d][%s] locked the file=[%s] ", h.pid, h.name.c_str(),

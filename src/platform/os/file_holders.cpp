@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -42,6 +43,8 @@ std::string CommandName(int pid) {
 }
 
 }  // namespace
+
+int OwnProcessId() { return static_cast<int>(getpid()); }
 
 std::vector<FileHolder> FileHolders(const std::string& path) {
   std::vector<FileHolder> holders;

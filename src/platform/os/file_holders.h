@@ -14,5 +14,7 @@ struct FileHolder {
 // The processes with a descriptor on `path` (same device and inode), in pid order; processes
 // whose descriptors cannot be read are skipped.
 std::vector<FileHolder> FileHolders(const std::string& path);
+// This process's id, to tell its own descriptors from the others'.
+int OwnProcessId();
 
 }  // namespace nuv::os

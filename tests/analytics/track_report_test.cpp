@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -223,6 +224,35 @@ TEST_F(TrackReportTest, InstallerMessagesWithoutOrderedMarkersAreIgnored) {
   ASSERT_EQ(s.remarks2.size(), 100u);
   EXPECT_EQ(s.remarks2[0], "{:\"setup\":\"copy,12,ok\"}" + std::string(256 - good.size(), ' '));
   EXPECT_EQ(s.remarks2[1], "{:\"setup\":\"copy,12,ok\"}");
+}
+
+TEST_F(TrackReportTest, SettersFromManyThreadsWhileDocumentsAreBuilt) {
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 200;
+  std::vector<std::thread> writers;
+  for (int t = 0; t < kThreads; ++t) {
+    writers.emplace_back([this, t] {
+      for (int i = 0; i < kRounds; ++i) {
+        const int id = t * kRounds + i;
+        store_.SetReportNumber("k" + std::to_string(id), id);
+        store_.AddRemark("r" + std::to_string(id), "1", false);
+        store_.SetTaskCount(id, i);
+        store_.AddCdnAddress("10.0." + std::to_string(t) + "." + std::to_string(i));
+        store_.AddInstallerMessage(
+            u"{\"type\":\"setup\",\"event\":\"copy\",\"time\":\"12\",\"data\":\"ok\"}");
+      }
+    });
+  }
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_FALSE(BuildTrackDocument(store_.Snapshot(), FixedEnvironment()).empty());
+  }
+  for (std::thread& w : writers) w.join();
+  const TrackSnapshot s = store_.Snapshot();
+  EXPECT_EQ(s.values.size(), size_t{kThreads * kRounds});
+  EXPECT_EQ(s.remarks1.size(), size_t{kThreads * kRounds});
+  EXPECT_EQ(s.tasks.size(), size_t{kThreads * kRounds});
+  EXPECT_EQ(s.cdnAddresses.size(), size_t{kThreads * kRounds});
+  EXPECT_EQ(s.remarks2.size(), 100u);
 }
 
 class TrackReportSendTest : public TrackReportTest {

@@ -125,7 +125,8 @@ VictimRun RunVictim(const TempDir& dir, const std::string& mode, const std::stri
       "TMPDIR=" + dir.Path(),
       "ASAN_OPTIONS=handle_segv=0:handle_sigbus=0:handle_sigill=0:handle_sigfpe=0:handle_abort=0:"
       "detect_leaks=0",
-      "TSAN_OPTIONS=handle_segv=0:handle_sigbus=0:handle_sigill=0:handle_sigfpe=0:handle_abort=0",
+      "TSAN_OPTIONS=handle_segv=0:handle_sigbus=0:handle_sigill=0:handle_sigfpe=0:handle_abort=0:"
+      "report_signal_unsafe=0",
       "UBSAN_OPTIONS=handle_segv=0:handle_sigbus=0:handle_sigill=0:handle_sigfpe=0:handle_abort=0",
       "PATH=/usr/bin:/bin"};
   if (const char* res = std::getenv("NUV_RESOURCE_DIR"))

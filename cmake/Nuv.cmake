@@ -22,7 +22,7 @@ function(nuv_test_suite name)
   if(NOT srcs)
     return()
   endif()
-  add_executable(${name} ${srcs})
+  add_executable(${name} ${srcs} ${PROJECT_SOURCE_DIR}/tests/support/loopback_env.cpp)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest_main GTest::gmock Threads::Threads)
   target_compile_definitions(${name} PRIVATE NUV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"

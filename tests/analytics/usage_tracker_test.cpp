@@ -146,6 +146,15 @@ TEST_F(TrackerTest, EventsFromManyThreadsAllArriveInEachThreadsOrder) {
   EXPECT_EQ(next, std::vector<int>(kThreads, kEach));
 }
 
+TEST_F(TrackerTest, StopReturnsOnceThePendingEventsWereSent) {
+  UsageTracker tracker(StagingPath());
+  tracker.Init(Urls(), "{DIST-8}", analytics::kTrackerTid);
+  for (const char* name : {"s1", "s2", "s3"}) tracker.TrackEvent(name);
+  tracker.Stop();
+  EXPECT_TRUE(tracker.ThreadEnded());
+  EXPECT_EQ(collector_->Records().size(), 3u);
+}
+
 TEST(TrackerLifetime, StopWithoutEventsAndDestructionBeforeInitDoNothing) {
   TempDir dir;
   {

@@ -112,7 +112,8 @@ SpawnResult SpawnPlain(const std::string& file, CStrings& args, CStrings& env,
   sigprocmask(SIG_SETMASK, &none, nullptr);
   for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
   int err = 0;
-  if (options.ownProcessGroup && setpgid(0, 0) != 0) err = errno;
+  // A detached child already leads its own session (and so its own group).
+  if (options.ownProcessGroup && !options.detach && setpgid(0, 0) != 0) err = errno;
   if (!err && options.nullStdio) {
     int in = open("/dev/null", O_RDONLY);
     int out = open("/dev/null", O_WRONLY);

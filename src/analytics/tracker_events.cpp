@@ -30,8 +30,7 @@ int64_t DecimalOrZero(const std::u16string& text) {
 }  // namespace
 
 void UsageTracker::SetProductProperties(const std::u16string& pid, const std::u16string& pver,
-                                        const std::u16string& psource,
-                                        const std::u16string& pbrand,
+                                        const std::u16string& psource, const std::u16string& pbrand,
                                         const std::u16string& plang) {
   SetSuperProperty("pid", DecimalOrZero(pid));
   SetSuperProperty("pver", WideToUtf8(pver));
@@ -41,10 +40,8 @@ void UsageTracker::SetProductProperties(const std::u16string& pid, const std::u1
 }
 
 void UsageTracker::SetSessionProperties(const std::u16string& sceneCode, const std::u16string& pid,
-                                        const std::u16string& pver,
-                                        const std::u16string& psource,
-                                        const std::u16string& pbrand,
-                                        const std::u16string& plang) {
+                                        const std::u16string& pver, const std::u16string& psource,
+                                        const std::u16string& pbrand, const std::u16string& plang) {
   const std::array<int, 4> v = platform::ParseVersion(platform::GetOwnFileVersion());
   SetSuperProperty("downloader_ver", std::to_string(v[0]) + "." + std::to_string(v[1]) + "." +
                                          std::to_string(v[2]) + "." + std::to_string(v[3]));
@@ -66,10 +63,10 @@ void UsageTracker::TrackPopClick(const std::string& page, const std::string& but
   QueueEvent("pop_click", std::move(node));
 }
 
-void UsageTracker::TrackConfig(const std::string& name, const std::string& exeName,
-                               int64_t pkgSize, const std::string& pkgUrl,
-                               const std::string& pkgMd5, const std::string& x64PkgUrl,
-                               const std::string& x64PkgMd5, int64_t errorCode) {
+void UsageTracker::TrackConfig(const std::string& name, const std::string& exeName, int64_t pkgSize,
+                               const std::string& pkgUrl, const std::string& pkgMd5,
+                               const std::string& x64PkgUrl, const std::string& x64PkgMd5,
+                               int64_t errorCode) {
   auto node = NewNode();
   node->SetString("name", name);
   node->SetString("exe_name", exeName);

@@ -74,8 +74,8 @@ class UsageTracker {
   void TrackDns(const std::string& domain, const std::string& ip);
   void TrackCover(const std::string& coverVersion, const std::string& button);
   void TrackDownload(const DownloadRecord& record);
-  void TrackInstall(const std::string& type, const std::string& state, int64_t times,
-                    int64_t speed, int64_t duration, int64_t errorCode);
+  void TrackInstall(const std::string& type, const std::string& state, int64_t times, int64_t speed,
+                    int64_t duration, int64_t errorCode);
   void TrackCrash(const std::string& crashAddr, const std::string& crashOffset,
                   const std::string& crashFileName, const std::string& crashSection,
                   int64_t errorCode);
@@ -88,7 +88,8 @@ class UsageTracker {
   bool ThreadEnded() const;
 
  private:
-  using Pending = std::map<size_t, std::pair<std::string, std::unique_ptr<analytics_sdk::PropertiesNode>>>;
+  using Pending =
+      std::map<size_t, std::pair<std::string, std::unique_ptr<analytics_sdk::PropertiesNode>>>;
 
   void RegisterSuperProperties(const analytics_sdk::PropertiesNode& properties);
   void Signal();
@@ -101,8 +102,9 @@ class UsageTracker {
   std::unique_ptr<analytics_sdk::AnalyticsSdk> sdk_;
   std::atomic<bool> initialized_{false};
 
-  mutable std::mutex lock_;  // guards pending_, stop_, abandon_, signaled_, ended_ and the thread's start
-  std::condition_variable wake_;   // the auto-reset wake-up event (signaled_)
+  mutable std::mutex
+      lock_;  // guards pending_, stop_, abandon_, signaled_, ended_ and the thread's start
+  std::condition_variable wake_;     // the auto-reset wake-up event (signaled_)
   std::condition_variable endedCv_;  // ended_ became true
   Pending pending_;
   bool signaled_ = false;

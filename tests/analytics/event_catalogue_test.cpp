@@ -23,7 +23,8 @@ struct Raised {
 // The record's properties with the super properties named in `supers` removed, compact.
 std::string OwnProperties(const cJSON* record, const std::vector<std::string>& supers) {
   cJSON* props = cJSON_Duplicate(cJSON_GetObjectItemCaseSensitive(record, "properties"), 1);
-  for (const std::string& name : supers) cJSON_DeleteItemFromObjectCaseSensitive(props, name.c_str());
+  for (const std::string& name : supers)
+    cJSON_DeleteItemFromObjectCaseSensitive(props, name.c_str());
   char* text = cJSON_PrintUnformatted(props);
   std::string out = text ? text : "";
   cJSON_free(text);
@@ -33,7 +34,8 @@ std::string OwnProperties(const cJSON* record, const std::vector<std::string>& s
 
 std::vector<std::string> AllSuperNames() {
   std::vector<std::string> names(std::begin(kSuperNames), std::end(kSuperNames));
-  for (const char* n : {"downloader_ver", "scene_code", "pid", "pver", "psource", "pbrand", "plang"})
+  for (const char* n :
+       {"downloader_ver", "scene_code", "pid", "pver", "psource", "pbrand", "plang"})
     names.push_back(n);
   return names;
 }
@@ -73,8 +75,8 @@ TEST_F(TrackerTest, CatalogueEventsCarryTheirPropertiesInOrder) {
        "\"x64_pkg_url\":\"https://d/x64.exe\"}"},
       {[](UsageTracker& t) { t.TrackDns("dl.example.test", "127.0.0.2,127.0.0.3"); },
        "downloader_dns", "{\"domain\":\"dl.example.test\",\"ip\":\"127.0.0.2,127.0.0.3\"}"},
-      {[](UsageTracker& t) { t.TrackCover("2.1.0.5", "downloader_cover_yes"); },
-       "downloader_cover", "{\"button\":\"downloader_cover_yes\",\"cover_version\":\"2.1.0.5\"}"},
+      {[](UsageTracker& t) { t.TrackCover("2.1.0.5", "downloader_cover_yes"); }, "downloader_cover",
+       "{\"button\":\"downloader_cover_yes\",\"cover_version\":\"2.1.0.5\"}"},
       {[finish](UsageTracker& t) { t.TrackDownload(finish); }, "downloader_download",
        "{\"buffer\":65536,\"domain\":\"dl.example.test\",\"duration\":12,\"error_code\":0,"
        "\"resumedown\":1,\"speed\":1048576,\"state\":\"finish\",\"thread\":8,\"times\":2,"
@@ -93,18 +95,16 @@ TEST_F(TrackerTest, CatalogueEventsCarryTheirPropertiesInOrder) {
        "downloader_install",
        "{\"duration\":30,\"error_code\":-3,\"speed\":500,\"state\":\"finish\",\"times\":1,"
        "\"type\":\"depend\"}"},
-      {[](UsageTracker& t) {
-         t.TrackCrash("0x0040A1B2", "4096", "/opt/Veltrin/nuv", ".text", 11);
-       },
+      {[](UsageTracker& t) { t.TrackCrash("0x0040A1B2", "4096", "/opt/Veltrin/nuv", ".text", 11); },
        "downloader_crash",
        "{\"crashaddr\":\"0x0040A1B2\",\"crashfilename\":\"/opt/Veltrin/nuv\","
        "\"crashoffset\":\"4096\",\"crashsection\":\".text\",\"error_code\":11}"},
       {[](UsageTracker& t) { t.TrackStartProduct(42); }, "start_product", "{\"error_code\":42}"},
-      {[](UsageTracker& t) { t.TrackRedeemFailed("free_membership_benefits", 7); },
-       "redeem_failed", "{\"error\":7,\"page\":\"free_membership_benefits\"}"},
+      {[](UsageTracker& t) { t.TrackRedeemFailed("free_membership_benefits", 7); }, "redeem_failed",
+       "{\"error\":7,\"page\":\"free_membership_benefits\"}"},
       // A value the record layer refuses leaves the property out; the event still goes.
-      {[](UsageTracker& t) { t.TrackCover("\xB7\xC9", "downloader_cover_no"); },
-       "downloader_cover", "{\"button\":\"downloader_cover_no\"}"},
+      {[](UsageTracker& t) { t.TrackCover("\xB7\xC9", "downloader_cover_no"); }, "downloader_cover",
+       "{\"button\":\"downloader_cover_no\"}"},
   };
 
   UsageTracker tracker(StagingPath());
@@ -114,7 +114,8 @@ TEST_F(TrackerTest, CatalogueEventsCarryTheirPropertiesInOrder) {
   for (const Raised& r : table) r.raise(tracker);
   ASSERT_TRUE(collector_->WaitForRecords(table.size(), kWait));
   const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("String property 'cover_version' is not valid UTF-8 string"), std::string::npos);
+  EXPECT_NE(err.find("String property 'cover_version' is not valid UTF-8 string"),
+            std::string::npos);
 
   const std::vector<std::string> records = collector_->Records();
   ASSERT_EQ(records.size(), table.size());
@@ -162,5 +163,6 @@ TEST_F(TrackerTest, AnEventWithABadPropertyNameIsDropped) {
   ASSERT_EQ(collector_->Records().size(), 1u);
   Json json = ParseJson(collector_->Records()[0]);
   EXPECT_EQ(StringMember(cJSON_GetObjectItemCaseSensitive(json.get(), "properties"), "button"),
-            "help") << collector_->Records()[0];
+            "help")
+      << collector_->Records()[0];
 }

@@ -15,14 +15,16 @@ TEST(OsProperties, LanguageOfLocale) {
       {"sr@latin", "sr"},    {"pt_BR@x", "pt"}, {"", "en"},      {"C", "en"},
       {"C.UTF-8", "en"},     {"POSIX", "en"},
   };
-  for (const auto& [name, language] : cases) EXPECT_EQ(analytics::LanguageOfLocale(name), language) << name;
+  for (const auto& [name, language] : cases)
+    EXPECT_EQ(analytics::LanguageOfLocale(name), language) << name;
 }
 
 TEST(OsProperties, ZoneHoursAreTruncatedTowardsZero) {
   const std::pair<long, int64_t> cases[] = {
       {0, 0}, {28800, 8}, {-18000, -5}, {19800, 5}, {-12600, -3}, {-1800, 0}, {45900, 12},
   };
-  for (const auto& [offset, hours] : cases) EXPECT_EQ(analytics::ZoneHours(offset), hours) << offset;
+  for (const auto& [offset, hours] : cases)
+    EXPECT_EQ(analytics::ZoneHours(offset), hours) << offset;
 }
 
 TEST(OsProperties, ValuesFromThisSystem) {
@@ -51,7 +53,9 @@ TEST(OsProperties, ValuesFromThisSystem) {
   }
   platform::OverrideIsWow64ForTest(std::nullopt);
   for (int i = 0; i < 3; ++i) {
-    if (old[i]) setenv(names[i], old[i]->c_str(), 1);
-    else unsetenv(names[i]);
+    if (old[i])
+      setenv(names[i], old[i]->c_str(), 1);
+    else
+      unsetenv(names[i]);
   }
 }

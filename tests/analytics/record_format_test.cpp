@@ -25,8 +25,10 @@ class UtcZone {
     tzset();
   }
   ~UtcZone() {
-    if (had_) setenv("TZ", old_.c_str(), 1);
-    else unsetenv("TZ");
+    if (had_)
+      setenv("TZ", old_.c_str(), 1);
+    else
+      unsetenv("TZ");
     tzset();
   }
 
@@ -59,10 +61,11 @@ TEST(RecordFormat, ObjectsAreCompactSortedAndEscapeOnlyTheSevenCharacters) {
   node.SetList("l", {"x", "y\b\f"});
   node.SetObject("o", inner);
   node.SetNumber("f", 0.5);
-  EXPECT_EQ(node.ToJson(),
-            "{\"B\":false,\"_i\":-9223372036854775808,\"a\":true,"
-            "\"d\":\"2023-11-14 22:13:20.007\",\"f\":0.5,\"l\":[\"x\",\"y\\b\\f\"],\"o\":{\"n\":-42},"
-            "\"z\":\"q\\\" b\\\\ \\t\\n\\r / \xE4\xB8\xAD\"}");
+  EXPECT_EQ(
+      node.ToJson(),
+      "{\"B\":false,\"_i\":-9223372036854775808,\"a\":true,"
+      "\"d\":\"2023-11-14 22:13:20.007\",\"f\":0.5,\"l\":[\"x\",\"y\\b\\f\"],\"o\":{\"n\":-42},"
+      "\"z\":\"q\\\" b\\\\ \\t\\n\\r / \xE4\xB8\xAD\"}");
 }
 
 TEST(RecordFormat, MergeLetsTheLaterValueWin) {
@@ -83,15 +86,15 @@ TEST(RecordFormat, StringValuesMustBeShortStrictUtf8) {
       {"tab\tlf\ncr\r ~", true},
       {"\xE4\xB8\xAD\xE6\x96\x87 \xC3\xA9 \xF0\x9F\x98\x80", true},  // 2-, 3- and 4-byte forms
       {std::string(8192, 'a'), true},
-      {"\x01", false},                   // control characters other than tab, LF, CR
+      {"\x01", false},  // control characters other than tab, LF, CR
       {"\x7F", false},
       {std::string("a\0b", 3), false},
-      {"\xC0\x80", false},               // overlong NUL
-      {"\xE0\x80\xAF", false},           // overlong '/'
-      {"\xED\xA0\x80", false},           // surrogate
-      {"\xF4\x90\x80\x80", false},       // above U+10FFFF
-      {"\xE4\xB8", false},               // cut short
-      {"\xB7\xC9", false},               // double-byte code page text
+      {"\xC0\x80", false},          // overlong NUL
+      {"\xE0\x80\xAF", false},      // overlong '/'
+      {"\xED\xA0\x80", false},      // surrogate
+      {"\xF4\x90\x80\x80", false},  // above U+10FFFF
+      {"\xE4\xB8", false},          // cut short
+      {"\xB7\xC9", false},          // double-byte code page text
       {"\x80", false},
   };
   for (const Case& c : cases) {

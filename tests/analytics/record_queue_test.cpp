@@ -1,7 +1,7 @@
 // The record queue against the loopback collector: batch bodies, batch size, capacity, host
 // fallback, put-back after a failed send, TLS checks and the staging file.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -62,10 +62,12 @@ TEST_F(RecordQueueTest, OneRecordIsPostedAsGzipBase64PercentEncodedForm) {
   ASSERT_GT(b.body.size(), prefix.size() + suffix.size());
   EXPECT_EQ(b.body.substr(0, prefix.size()), prefix);
   EXPECT_EQ(b.body.substr(b.body.size() - suffix.size()), suffix);
-  const std::string encoded = b.body.substr(prefix.size(), b.body.size() - prefix.size() - suffix.size());
+  const std::string encoded =
+      b.body.substr(prefix.size(), b.body.size() - prefix.size() - suffix.size());
   for (char c : encoded) EXPECT_TRUE(isalnum(static_cast<unsigned char>(c)) || c == '%') << c;
   std::string gz;
-  ASSERT_TRUE(testbed::AnalyticsSide::Base64Decode(testbed::AnalyticsSide::PercentDecode(encoded), gz));
+  ASSERT_TRUE(
+      testbed::AnalyticsSide::Base64Decode(testbed::AnalyticsSide::PercentDecode(encoded), gz));
   ASSERT_GT(gz.size(), 10u);
   EXPECT_EQ(static_cast<unsigned char>(gz[0]), 0x1f);  // gzip wrapper
   EXPECT_EQ(static_cast<unsigned char>(gz[1]), 0x8b);
@@ -128,8 +130,7 @@ TEST_F(RecordQueueTest, WhenBothHostsFailTheBatchReturnsToTheFront) {
   collector_->SetStatus("", 503);
   for (const std::string& r : Recs(0, 40)) queue->Add(r);
   bool ok = true;
-  EXPECT_EQ(StderrOf([&] { ok = queue->Flush(); }),
-            "Analytics SDK send failed: {\"code\":1}\n");
+  EXPECT_EQ(StderrOf([&] { ok = queue->Flush(); }), "Analytics SDK send failed: {\"code\":1}\n");
   EXPECT_FALSE(ok);
   EXPECT_EQ(queue->Records(), Recs(0, 40));
   EXPECT_EQ(collector_->Batches().size(), 2u);

@@ -27,8 +27,8 @@ using trackertest::ParseJson;
 using trackertest::StringMember;
 
 // The super properties every tracker event carries besides the event's own.
-inline const char* const kSuperNames[] = {"$lib",   "$lib_version", "tid",   "ostype",
-                                          "os_version", "osbit",  "oslang", "oszone"};
+inline const char* const kSuperNames[] = {"$lib",       "$lib_version", "tid",    "ostype",
+                                          "os_version", "osbit",        "oslang", "oszone"};
 
 class TrackerTest : public CollectorTest {
  protected:

@@ -28,7 +28,8 @@ std::string StderrOf(F&& f) {
 
 TEST_F(TrackerTest, EventsRaisedBeforeInitArriveAfterItInOrderAndByteForByte) {
   UsageTracker tracker(StagingPath());
-  for (int i = 0; i < 5; ++i) tracker.TrackEvent("e" + std::to_string(i), "k", "v\"" + std::to_string(i));
+  for (int i = 0; i < 5; ++i)
+    tracker.TrackEvent("e" + std::to_string(i), "k", "v\"" + std::to_string(i));
   tracker.SetSuperProperty("early", "ignored");  // no record layer yet
   EXPECT_FALSE(tracker.Initialized());
 
@@ -55,15 +56,15 @@ TEST_F(TrackerTest, EventsRaisedBeforeInitArriveAfterItInOrderAndByteForByte) {
     for (const char* name : kSuperNames) EXPECT_TRUE(cJSON_HasObjectItem(props, name)) << name;
 
     // The bytes that arrived are the record the client built for that event and time.
-    const int64_t time =
-        static_cast<int64_t>(cJSON_GetNumberValue(cJSON_GetObjectItemCaseSensitive(json.get(), "time")));
+    const int64_t time = static_cast<int64_t>(
+        cJSON_GetNumberValue(cJSON_GetObjectItemCaseSensitive(json.get(), "time")));
     analytics_sdk::PropertiesNode own;
     own.SetString("k", "v\"" + std::to_string(i));
     analytics_sdk::utils::ObjectNode base = supers;
     if (!cJSON_HasObjectItem(props, "later")) base.Remove("later");
     std::string expected;
-    ASSERT_TRUE(analytics_sdk::BuildRecord("e" + std::to_string(i), own, base, "{DIST-1}", time,
-                                           expected));
+    ASSERT_TRUE(
+        analytics_sdk::BuildRecord("e" + std::to_string(i), own, base, "{DIST-1}", time, expected));
     EXPECT_EQ(records[i], expected);
   }
   EXPECT_EQ(CountLogged("[INFO] tracker init tid=[UA-Nuv-Web], result=[1]."), 1);

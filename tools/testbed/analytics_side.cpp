@@ -76,8 +76,7 @@ std::string AnalyticsSide::PercentDecode(const std::string& text) {
 bool AnalyticsSide::Base64Decode(const std::string& text, std::string& bytes) {
   if (text.size() % 4 != 0) return false;
   for (char c : text)
-    if (!(isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '/' || c == '='))
-      return false;
+    if (!(isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '/' || c == '=')) return false;
   bytes.assign(text.size() / 4 * 3, '\0');
   const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()),
                                 reinterpret_cast<const unsigned char*>(text.data()),
@@ -126,14 +125,20 @@ bool AnalyticsSide::SplitJsonArray(const std::string& json, std::vector<std::str
   for (size_t i = open + 1; i < close; ++i) {
     const char c = json[i];
     if (inString) {
-      if (escaped) escaped = false;
-      else if (c == '\\') escaped = true;
-      else if (c == '"') inString = false;
+      if (escaped)
+        escaped = false;
+      else if (c == '\\')
+        escaped = true;
+      else if (c == '"')
+        inString = false;
       continue;
     }
-    if (c == '"') inString = true;
-    else if (c == '{' || c == '[') ++depth;
-    else if (c == '}' || c == ']') --depth;
+    if (c == '"')
+      inString = true;
+    else if (c == '{' || c == '[')
+      ++depth;
+    else if (c == '}' || c == ']')
+      --depth;
     else if (c == ',' && depth == 0) {
       elements.push_back(json.substr(start, i - start));
       start = i + 1;
@@ -190,8 +195,10 @@ bool AnalyticsSide::Handle(const httplib::Request& req, httplib::Response& res,
   batch.path = req.path;
   batch.project = req.get_param_value("project");
   batch.body = req.body;
-  if (req.method == "POST") batch.decoded = DecodeBody(req.body, batch);
-  else batch.error = "not a POST";
+  if (req.method == "POST")
+    batch.decoded = DecodeBody(req.body, batch);
+  else
+    batch.error = "not a POST";
 
   std::function<void(const AnalyticsBatch&)> hook;
   {

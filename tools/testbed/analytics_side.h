@@ -21,10 +21,10 @@ struct AnalyticsBatch {
   std::string body;      // the form body as it arrived
   std::string gzipFlag;  // the "gzip" form field
   bool decoded = false;
-  std::string error;     // why decoding failed
-  std::string json;      // the decompressed array text
+  std::string error;                 // why decoding failed
+  std::string json;                  // the decompressed array text
   std::vector<std::string> records;  // the array's elements, byte for byte
-  int status = 200;      // what the collector answered
+  int status = 200;                  // what the collector answered
 };
 
 class AnalyticsSide : public Side {

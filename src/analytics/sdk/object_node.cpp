@@ -12,14 +12,29 @@ void AppendJsonString(const std::string& text, std::string& out) {
   out += '"';
   for (char c : text) {
     switch (c) {
-      case '\b': out += "\\b"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\f': out += "\\f"; break;
-      case '\r': out += "\\r"; break;
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      default: out += c;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        out += c;
     }
   }
   out += '"';
@@ -33,8 +48,12 @@ void ValueNode::AppendJson(std::string& out) const {
       out += s.str();
       break;
     }
-    case kInteger: out += std::to_string(integer); break;
-    case kString: AppendJsonString(text, out); break;
+    case kInteger:
+      out += std::to_string(integer);
+      break;
+    case kString:
+      AppendJsonString(text, out);
+      break;
     case kList:
       out += '[';
       for (size_t i = 0; i < list.size(); ++i) {
@@ -54,7 +73,9 @@ void ValueNode::AppendJson(std::string& out) const {
       out += buffer;
       break;
     }
-    case kBool: out += flag ? "true" : "false"; break;
+    case kBool:
+      out += flag ? "true" : "false";
+      break;
     case kObject:
       if (object)
         object->AppendJson(out);

@@ -77,7 +77,8 @@ bool RecordQueue::Flush() {
   std::lock_guard<std::mutex> guard(queueLock_);
   const size_t room = records_.size() < kCapacity ? kCapacity - records_.size() : 0;
   const size_t back = std::min(room, batch.size());
-  records_.insert(records_.begin(), std::make_move_iterator(batch.end() - static_cast<ptrdiff_t>(back)),
+  records_.insert(records_.begin(),
+                  std::make_move_iterator(batch.end() - static_cast<ptrdiff_t>(back)),
                   std::make_move_iterator(batch.end()));
   return false;
 }

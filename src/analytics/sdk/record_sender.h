@@ -7,7 +7,7 @@
 namespace analytics_sdk {
 
 struct SenderReply {
-  int status = -1;   // HTTP status, or -1 when the transfer failed (body = libcurl's error text)
+  int status = -1;  // HTTP status, or -1 when the transfer failed (body = libcurl's error text)
   std::string body;
   std::map<std::string, std::string> headers;  // a line without ':' is stored as "present"
 };

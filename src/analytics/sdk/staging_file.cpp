@@ -67,7 +67,7 @@ std::vector<std::string> ReadStagedRecords(const std::string& path, size_t maxLi
   FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return {};
   BackwardLines lines(maxLines);
-  struct stat st{};
+  struct stat st {};
   off_t pos = (fstat(fileno(file), &st) == 0) ? st.st_size : 0;
   const off_t stopAt = pos > static_cast<off_t>(kMaxStagingScanBytes)
                            ? pos - static_cast<off_t>(kMaxStagingScanBytes)

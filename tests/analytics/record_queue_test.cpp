@@ -241,3 +241,15 @@ TEST_F(RecordQueueTest, ShutdownWritesTheQueueForTheNextRun) {
   ASSERT_TRUE(next->Flush());  // loads the file first, in front of the new record
   EXPECT_EQ(collector_->Records(), (std::vector<std::string>{Rec(0), Rec(1), Rec(2), Rec(9)}));
 }
+
+TEST_F(RecordQueueTest, TwoInstancesEndingOneAfterTheOtherKeepBothSetsOfRecords) {
+  auto first = MakeQueue();
+  auto second = MakeQueue();
+  first->LoadStagingIfPending();
+  second->LoadStagingIfPending();
+  first->Add(Rec(1));
+  second->Add(Rec(2));
+  first->Shutdown();
+  second->Shutdown();
+  EXPECT_EQ(ReadWholeFile(StagingPath()), Rec(1) + "\n" + Rec(2) + "\n");
+}

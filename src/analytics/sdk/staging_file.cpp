@@ -1,9 +1,11 @@
 #include "analytics/sdk/staging_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 namespace analytics_sdk {
@@ -115,15 +117,19 @@ void TruncateStagingFile(const std::string& path) {
 }
 
 bool WriteStagedRecords(const std::string& path, const std::vector<std::string>& records) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  bool ok = true;
-  for (const std::string& record : records) {
-    ok = ok && std::fwrite(record.data(), 1, record.size(), file) == record.size() &&
-         std::fputc('\n', file) != EOF;
+  std::string text;
+  for (const std::string& record : records) text += record + "\n";
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
   }
-  ok = (std::fclose(file) == 0) && ok;
-  return ok;
+  const bool closed = ::close(fd) == 0;
+  return done == text.size() && closed;
 }
 
 }  // namespace analytics_sdk

@@ -21,7 +21,9 @@ bool LooksLikeRecord(const std::string& line);
 std::vector<std::string> ReadStagedRecords(const std::string& path, size_t maxLines);
 // Empties the file (if it exists).
 void TruncateStagingFile(const std::string& path);
-// Replaces the file's content with the records, one per line; false when it can't be written.
+// Appends the records, one per line, in one write: another instance of the program sharing the
+// temporary folder may have left its own records there since this one loaded the file, and
+// replacing the content would lose them. False when the file can't be written.
 bool WriteStagedRecords(const std::string& path, const std::vector<std::string>& records);
 
 }  // namespace analytics_sdk

@@ -10,6 +10,9 @@ RUNS=${RUNS:-3}
 SIZE_MB=${SIZE_MB:-1024}
 OUT="$(cd "$(dirname "$0")/.." && pwd)/out/engine"
 PORT=18480
+# The endpoint table on loopback: a host with a port is no name the system resolver knows, and the
+# HTTP DNS fallback must not leave this machine.
+export NUV_RESOURCE_DIR="$(cd "$(dirname "$0")/../.." && pwd)/tests/fixtures/loopback"
 
 [ -x "$NUVGET" ] || { echo "nuvget is not built ($NUVGET)"; exit 1; }
 for t in nginx aria2c curl /usr/bin/time; do

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <thread>
 #include <utility>
 
 #include "platform/endpoints.h"
@@ -25,10 +26,17 @@ ReportDataStore::ReportDataStore(std::string baseUrl, analytics::CommonPropertie
       baseUrl_(std::move(baseUrl)),
       startTime_(static_cast<int64_t>(std::time(nullptr))) {}
 
-ReportDataStore::LockA ReportDataStore::Lock(std::timed_mutex& m) const {
+ReportDataStore::LockA ReportDataStore::Lock(std::mutex& m) const {
   if (!crashed_) return LockA(m);
-  LockA lock(m, std::defer_lock);
-  if (!lock.try_lock_for(kCrashLockWait)) NUV_LOG(2, "[WARN] report store, lock busy after crash.");
+  // After a crash: retry for a bounded time instead of blocking (plain try_lock, which every
+  // thread checker understands, rather than a timed lock).
+  LockA lock(m, std::try_to_lock);
+  const auto deadline = std::chrono::steady_clock::now() + kCrashLockWait;
+  while (!lock.owns_lock() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    lock.try_lock();
+  }
+  if (!lock.owns_lock()) NUV_LOG(2, "[WARN] report store, lock busy after crash.");
   return lock;
 }
 

@@ -83,13 +83,13 @@ class ReportDataStore {
   TrackSnapshot Snapshot() const;
 
  private:
-  using LockA = std::unique_lock<std::timed_mutex>;
-  LockA Lock(std::timed_mutex& m) const;
+  using LockA = std::unique_lock<std::mutex>;
+  LockA Lock(std::mutex& m) const;
   void SendOne(const std::string& document, const std::string& clientSign,
                const std::string& productId, const TrackEnvironment& env) const;
 
   analytics::CommonProperties& values_;
-  mutable std::timed_mutex valuesLock_;  // lock A: remarks, crash record, base URL, ids
+  mutable std::mutex valuesLock_;  // lock A: remarks, crash record, base URL, ids
   std::vector<std::string> remarks1_;
   std::vector<std::string> remarks2_;
   CrashInfo crash_;
@@ -97,7 +97,7 @@ class ReportDataStore {
   std::string trackId_;
   std::u16string installerLogPath_;
 
-  mutable std::timed_mutex tasksLock_;  // lock B: tasks_ and the CDN sets
+  mutable std::mutex tasksLock_;  // lock B: tasks_ and the CDN sets
   std::map<int32_t, TaskStats> tasks_;
   std::set<std::string> cdnAddresses_;
   std::set<std::string> cdnUrls_;

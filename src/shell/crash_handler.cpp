@@ -133,7 +133,8 @@ void OnFault(int signal, siginfo_t* info, void* context) {
   if (gDumpPath[0] != '\0') {
     if (sigsetjmp(gDumpRecovery, 1) == 0) {
       gDumpRecoveryArmed = true;
-      WriteCrashDump(gDumpPath, facts);
+      // The unwinder reads the code at each frame's address: not at an address no module holds.
+      WriteCrashDump(gDumpPath, facts, where.known);
     } else {
       WriteCrashDump(gDumpPath, facts, false);
     }

@@ -8,6 +8,7 @@
 
 #include <cjson/cJSON.h>
 #include <fcntl.h>
+#include <gnu/libc-version.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -34,6 +35,18 @@ extern char** environ;
 namespace {
 
 using namespace std::chrono_literals;
+
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kThreadChecked = true;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr bool kThreadChecked = true;
+#else
+constexpr bool kThreadChecked = false;
+#endif
+#else
+constexpr bool kThreadChecked = false;
+#endif
 
 int gInitialized = 7;
 int gZeroed = 0;
@@ -85,9 +98,9 @@ TEST(CrashLocate, AddressesOfTheProgramLibrariesAndNowhere) {
   ASSERT_TRUE(LocateAddress(fn + 4, b));
   EXPECT_EQ(b.offset, a.offset + 4);
 
-  // A shared library is named by its own file.
+  // A shared library is named by its own file (a function no sanitizer wraps).
   CrashLocation libc;
-  ASSERT_TRUE(LocateAddress(reinterpret_cast<uintptr_t>(&std::abort), libc));
+  ASSERT_TRUE(LocateAddress(reinterpret_cast<uintptr_t>(&gnu_get_libc_version), libc));
   EXPECT_NE(std::string(libc.module).find("libc"), std::string::npos) << libc.module;
   EXPECT_STREQ(libc.section, ".text");
 }
@@ -268,11 +281,11 @@ TEST_F(CrashRunTest, FaultOutsideEveryModuleReportsCodeAndAddressOnly) {
   EXPECT_EQ(Member(doc, "crashfilename"), "");
   EXPECT_EQ(Member(doc, "crashsection"), "");
   EXPECT_EQ(Member(doc, "crashoffset"), "0");
-  // Unwinding through the wild address faults; the dump is written again without the backtrace.
+  // No unwinding through the wild address: the dump goes without the backtrace.
   const std::string dump = ReadWholeFile(Program() + ".dmp");
   EXPECT_NE(dump.find("\nmodule=\nsection=\n"), std::string::npos);
   EXPECT_NE(dump.find("\n[maps]\n"), std::string::npos);
-  EXPECT_NE(dump.find("\n[backtrace]\n"), std::string::npos);
+  EXPECT_NE(dump.find("\n[backtrace]\n(not available)\n"), std::string::npos);
 }
 
 TEST_F(CrashRunTest, AbortIsCaughtInTheLibrary) {
@@ -289,9 +302,16 @@ TEST_F(CrashRunTest, AbortIsCaughtInTheLibrary) {
 TEST_F(CrashRunTest, FaultInsideTheHandlerEndsAtOnceWithTheDumpKept) {
   const VictimRun run = Run("nested");
   ASSERT_TRUE(run.ended);
-  ASSERT_TRUE(WIFEXITED(run.status)) << "ended by signal " << WTERMSIG(run.status);
-  EXPECT_EQ(WEXITSTATUS(run.status), CrashExitStatus(SIGSEGV));
-  EXPECT_EQ(run.err, "");
+  if (kThreadChecked) {
+    // The thread checker blocks fault signals while a handler runs, so the kernel ends the
+    // process by the second fault: still no second handling and no hang.
+    ASSERT_TRUE(WIFSIGNALED(run.status));
+    EXPECT_EQ(WTERMSIG(run.status), SIGSEGV);
+  } else {
+    ASSERT_TRUE(WIFEXITED(run.status)) << "ended by signal " << WTERMSIG(run.status);
+    EXPECT_EQ(WEXITSTATUS(run.status), CrashExitStatus(SIGSEGV));
+    EXPECT_EQ(run.err, "");
+  }
   EXPECT_EQ(ReadWholeFile(Program() + ".dmp").rfind("signal=11\n", 0), 0u);
   // The second fault came before the report: nothing reached the server.
   EXPECT_TRUE(platform_->TrackReports().empty());

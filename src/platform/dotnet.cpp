@@ -77,8 +77,8 @@ bool RunNetChecker(const std::u16string& checkerPath, std::chrono::milliseconds 
   bool setShim = false;
   if (opened) {
     RegValue shim;
-    bool present = store.QueryValue(Hive::LocalMachine, View::Default, kFrameworkKey,
-                                    u"NoGuiFromShim", &shim);
+    bool present =
+        store.QueryValue(Hive::LocalMachine, View::Default, kFrameworkKey, u"NoGuiFromShim", &shim);
     if (!present || (shim.IsDword() && static_cast<uint32_t>(shim.number) == 0)) {
       if (present) previous = shim;
       setShim = store.SetValue(Hive::LocalMachine, View::Default, kFrameworkKey, u"NoGuiFromShim",

@@ -18,8 +18,8 @@ inline constexpr int kNetCheckerConfigResourceId = 109;  // "XML"
 bool IsNet2Present();
 
 // With IsNet2Present: sets HKLM .NETFramework "NoGuiFromShim" to 1 for the run when it was 0 or
-// missing (and puts back what was there afterwards), runs the checker hidden within the limit; true when
-// it exited with 0.
+// missing (and puts back what was there afterwards), runs the checker hidden within the limit; true
+// when it exited with 0.
 bool RunNetChecker(const std::u16string& checkerPath,
                    std::chrono::milliseconds limit = kHiddenRunLimit);
 

@@ -87,7 +87,7 @@ TEST_F(DotNetTest, VersionRequestsAgainstInstalledFamilies) {
   };
   for (const Case& c : cases) {
     Store().DeleteKey(Hive::LocalMachine, View::Default,
-                     u"Software\\Microsoft\\NET Framework Setup");
+                      u"Software\\Microsoft\\NET Framework Setup");
     for (const Installed& i : c.installed) Family(i.subKey, i.version, i.install);
     EXPECT_EQ(platform::IsNetVersionInstalled(c.request), c.expected) << c.name;
   }

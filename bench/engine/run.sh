@@ -51,14 +51,14 @@ CONF
 }
 stop_nginx() { kill "$NGINX_PID" 2>/dev/null; wait "$NGINX_PID" 2>/dev/null; }
 
-# One timed download; prints "wall cpu rssKB ok".
+# One timed download; nuvget and aria2c both verify the MD5 (curl cannot). Prints "wall cpu rssKB ok".
 timed() {
   local prefix=$1 tool=$2 url="http://127.0.0.1:$PORT/pkg.bin"
   rm -rf "$OUT/dl" && mkdir -p "$OUT/dl"
   local cmd
   case $tool in
     nuvget) cmd=("$NUVGET" "$url" "$OUT/dl" --md5 "$MD5") ;;
-    aria2c) cmd=(aria2c -q -x16 -s16 -k1M --allow-overwrite=true --file-allocation=falloc -d "$OUT/dl" -o pkg.bin "$url") ;;
+    aria2c) cmd=(aria2c -q -x16 -s16 -k1M --checksum=md5="$MD5" --allow-overwrite=true --file-allocation=falloc -d "$OUT/dl" -o pkg.bin "$url") ;;
     curl) cmd=(curl -s -o "$OUT/dl/pkg.bin" "$url") ;;
   esac
   local t0 t1

@@ -10,6 +10,7 @@
 #include "platform/os/folders.h"
 #include "platform/os/instance_lock.h"
 #include "platform/os/message_box.h"
+#include "platform/process_launch.h"
 #include "session/nuv_mgr.h"
 #include "shell/command_line.h"
 #include "shell/crash_handler.h"
@@ -75,7 +76,7 @@ int RunStartup(const std::vector<std::string>& args, NuvMgr& mgr, const StartupH
     tracker.TrackCrash(crash.address, crash.offset, crash.module, crash.section, crash.code);
     tracker.Stop();
   };
-  InstallCrashHandler(std::move(crashHooks));
+  if (hooks.installCrashHandler) InstallCrashHandler(std::move(crashHooks));
 
   // 4. Elevation.
   if (!nuv::os::IsAdministrator()) {
@@ -108,7 +109,7 @@ int RunStartup(const std::vector<std::string>& args, NuvMgr& mgr, const StartupH
   nuv::os::InstanceLock instance(WideToUtf8(mgr.ProductName) + "_nuv" + (fork ? "_fork" : ""));
   if (instance.AlreadyExisted()) {
     NUV_LOG(2, "[WARN] Already exist PreInstance.");
-    // Interactive mode brings the running instance's window to the front once windows exist.
+    if (!fork) platform::ActivateExistingWindow(mgr.ProductName);
     return -1;
   }
 

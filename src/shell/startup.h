@@ -16,6 +16,9 @@ struct StartupHooks {
   // Runs the window and its message loop once everything before it is up; returns when the main
   // window ends the loop. Without one (no window yet) the start-up goes straight to the orderly end.
   std::function<void(NuvMgr&, LanguageTable&)> runWindow;
+  // The crash handler is installed once per process; a test that runs the start-up inside its own
+  // process keeps its sanitizer's fault reports by turning it off.
+  bool installCrashHandler = true;
 };
 
 // Runs the whole start-up for the arguments argv[1..] and returns the process exit code: 0 after a

@@ -3,15 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 
 #include "platform/os/admin.h"
 #include "platform/os/instance_lock.h"
+#include "platform/os/window_socket.h"
 #include "session/nuv_mgr.h"
 #include "shell/command_line.h"
 #include "support/temp_dir.h"
 
 namespace {
+
+// The test process keeps its own fault handling (and its sanitizer's reports).
+StartupHooks NoCrashHandler() {
+  StartupHooks hooks;
+  hooks.installCrashHandler = false;
+  return hooks;
+}
 
 // Every run gets its own temporary, lock, registry and system folders, no display, and the
 // shipped resources with the loopback endpoints.
@@ -43,7 +53,7 @@ class StartupTest : public ::testing::Test {
 
   int Run(const std::vector<std::string>& args, std::string* errOut = nullptr) {
     testing::internal::CaptureStderr();
-    int code = RunStartup(args, mgr_);
+    int code = RunStartup(args, mgr_, NoCrashHandler());
     std::string err = testing::internal::GetCapturedStderr();
     if (errOut) *errOut = err;
     return code;
@@ -86,7 +96,7 @@ TEST_F(StartupTest, ForkModeWithEmptyOrBadHostWindowStoresNone) {
   for (const char* hwnd : {"HostHwnd=", "HostHwnd=12ab"}) {
     NuvMgr fresh;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(RunStartup({"OnlyForkInstallDependent=1", hwnd}, fresh), 0) << hwnd;
+    EXPECT_EQ(RunStartup({"OnlyForkInstallDependent=1", hwnd}, fresh, NoCrashHandler()), 0) << hwnd;
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(fresh.hostHwnd, 0) << hwnd;
     EXPECT_FALSE(Contains(Log("vtForkNUV.log"), "set host hwnd")) << hwnd;
@@ -148,7 +158,7 @@ TEST_F(StartupTest, EveryEarlyStopHasItsLineAndBox) {
       testing::internal::CaptureStderr();
       std::vector<std::string> args;
       if (fork) args.push_back("OnlyForkInstallDependent=1");
-      EXPECT_EQ(RunStartup(args, fresh), -1);
+      EXPECT_EQ(RunStartup(args, fresh, NoCrashHandler()), -1);
       std::string err = testing::internal::GetCapturedStderr();
       std::string log = Log(fork ? "vtForkNUV.log" : "vtNUV.log");
       EXPECT_TRUE(Contains(log, c.logLine)) << log;
@@ -162,6 +172,28 @@ TEST_F(StartupTest, EveryEarlyStopHasItsLineAndBox) {
     }
   }
   held.reset();
+}
+
+// The second interactive start brings the running instance's window (class "NUV", the product
+// name as title) to the front before it ends; a fork start never does.
+TEST_F(StartupTest, ASecondInteractiveStartActivatesTheRunningWindow) {
+  std::mutex lock;
+  std::condition_variable changed;
+  int activations = 0;
+  nuv::os::WindowSocketListener window(0x5EED01, {"NUV", "Capturo"}, [&](const nuv::os::WindowFrame& f) {
+    if (f.kind != nuv::os::WindowFrameKind::Activate) return;
+    std::lock_guard<std::mutex> guard(lock);
+    ++activations;
+    changed.notify_all();
+  });
+  ASSERT_TRUE(window.Start());
+  nuv::os::InstanceLock first("Capturo_nuv");
+  nuv::os::InstanceLock firstFork("Capturo_nuv_fork");
+  EXPECT_EQ(Run({"OnlyForkInstallDependent=1"}), -1);
+  EXPECT_EQ(Run({}), -1);
+  std::unique_lock<std::mutex> guard(lock);
+  EXPECT_TRUE(changed.wait_for(guard, std::chrono::seconds(10), [&] { return activations > 0; }));
+  EXPECT_EQ(activations, 1);
 }
 
 TEST_F(StartupTest, AForkInstanceIsNotBlockedByTheInteractiveOne) {

@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "session/dependent_item.h"
+#include "session/server_config.h"
 #include "session/task_install_table.h"
 
 class XmlDocument;
@@ -82,7 +84,36 @@ class NuvMgr {
   std::u16string installRoot;
   std::u16string clipboardText;
 
-  // (The server runtime record and the effective values computed from it come here.)
+  // --- Server runtime configuration: filled once by LoadServerXml before any download thread
+  // exists, only read afterwards.
+  ServerRecord server;
+  std::u16string visitorId;  // empty until fetched
+
+  // Fetches the runtime configuration into `server`, merges its bind items into `dependents`
+  // (and the install table), publishes its analytics values and fetches the visitor id. Always
+  // true: on any failure the record stays empty and the local values apply.
+  bool LoadServerXml();
+
+  // Effective values: the server's when not empty, else the local one.
+  std::u16string EffectiveProductName() const;
+  // .NET minimum version and installer URL, both from one side; both empty when none is needed.
+  std::pair<std::u16string, std::u16string> EffectiveDotnet() const;
+  // The server page only when the local OnlyUseLocalUrl of Installurl is exactly "0".
+  std::u16string EffectiveThankYouUrl() const;
+  std::u16string EffectiveBannerUrl() const;
+  std::u16string EffectiveLicenseUrl() const;
+  std::u16string EffectiveLanguages() const;
+  int EffectiveInstallSeconds() const;  // 120..600, else 240
+  std::u16string EffectiveUserAgreementUrl() const;
+  std::u16string EffectivePrivacyUrl() const;
+  std::u16string EffectiveInstallErrorUrl() const;
+  std::u16string EffectiveJumpUrls() const;
+  std::u16string EffectiveCustomInstallPath() const;
+  std::u16string EffectiveAllowAdminPath() const;
+  std::u16string EffectiveNotSupportWin32() const;
+  // The main package of that width: the server's URL and digests unless its URL is empty or the
+  // local group's OnlyUseLocalUrl is "1", then the local URL without digests.
+  MainPackageSource EffectiveMainPackage(bool x64) const;
 
   // --- Run configuration. Written by the window's threads and, for TmpPackagePath, by the
   // engine's callback thread once downloads run: change them under runConfigLock, and release it

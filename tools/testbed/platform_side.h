@@ -1,9 +1,11 @@
-// The maker's platform server: so far the track report endpoint, which keeps every report posted
-// to it. (The runtime configuration and the visitor id join this side.)
+// The maker's platform server: the track report endpoint, which keeps every report posted to it,
+// the runtime configuration (per product, or as a static file), and the product web service's
+// visitor-id endpoint.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -31,14 +33,27 @@ class PlatformSide : public Side {
   bool WaitForTrackReports(size_t count, std::chrono::milliseconds timeout) const;
   void Clear();
 
+  // The reply of GET <base>rest/v2/downloader/runtime/ for that "product_id" (404 without one).
+  void SetRuntimeXml(const std::string& productId, const std::string& body);
+  // The reply of GET <path> (a static file such as "/pkg/xml/a1_c2.xml").
+  void SetStaticFile(const std::string& path, const std::string& body);
+  // The reply of GET /api/v1/prodweb/trk for that "pid"; {"code":1} without one.
+  void SetVisitorReply(const std::string& productId, const std::string& body);
+  // Raw queries of the runtime requests, in arrival order.
+  std::vector<std::string> RuntimeQueries() const;
+
   bool Handle(const httplib::Request& req, httplib::Response& res,
               const ServeContext& ctx) override;
 
  private:
+  bool HandleGet(const httplib::Request& req, httplib::Response& res);
+
   const std::string basePath_;
   mutable std::mutex lock_;  // guards reports_
   mutable std::condition_variable changed_;
   std::vector<TrackReportRecord> reports_;
+  std::map<std::string, std::string> runtime_, static_, visitor_;  // guarded by lock_
+  std::vector<std::string> runtimeQueries_;                        // guarded by lock_
 };
 
 }  // namespace testbed

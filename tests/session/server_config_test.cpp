@@ -272,7 +272,7 @@ TEST_F(ServerConfigTest, VisitorIdFromTheProductWebService) {
 TEST(ServerConfigValues, InstallTimeWindow) {
   for (const auto& [text, seconds] :
        {std::pair{u"90", 240}, {u"120", 120}, {u"600", 600}, {u"601", 240}, {u"", 240},
-        {u"abc", 240}, {u"300s", 300}})
+        {u"abc", 240}, {u"300s", 300}, {u"99999999999999999999", 240}, {u"-300", 240}})
     EXPECT_EQ(EffectiveInstallTime(text), seconds) << WideToUtf8(text);
 }
 

@@ -1,23 +1,35 @@
 // The session controller of a run: the product configuration, the run configuration and the
-// values the start-up hands over. The task list, the engine front object and its callbacks join
-// this class later; the configuration side is complete here.
+// values the start-up hands over; the plan of packages, their downloads through the engine and
+// their installations; the launch of the product and the follow-up pages. The window drives it
+// and hears back through its NuvNotifyHandler.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "engine/downloader_interfaces.h"
+#include "service/retention_client.h"
 #include "session/dependent_item.h"
+#include "session/nuv_task.h"
 #include "session/server_config.h"
 #include "session/task_install_table.h"
 
 class XmlDocument;
 
-class NuvMgr {
+class NuvMgr : public ns_NUK::IDownloaderManagerCallBack {
  public:
+  // Creates the engine's front object and makes this controller its callback receiver.
   NuvMgr();
+  // Tests: the given front object (null: none, so the download operations do nothing).
+  explicit NuvMgr(std::unique_ptr<ns_NUK::IDownloaderManager> downloader);
+  // Removes every task from the engine and shuts it down.
+  ~NuvMgr() override;
   NuvMgr(const NuvMgr&) = delete;
   NuvMgr& operator=(const NuvMgr&) = delete;
 
@@ -137,9 +149,107 @@ class NuvMgr {
   // the engine's download threads write it.
   TaskInstallTable installTable;
 
-  // (The task list, the window's notification handler and the engine front object come here.)
+  // ===== Planning (a window worker thread, once, before the first download).
+  // Runtime configuration, .NET task, package width, size, save folder, task list, installed copy.
+  void PrepareDown();
+  void BuildProductAndDepentTask();
+  // Moves configFolder to the roomiest drive when its own lacks the package size; then every
+  // task's folder follows it.
+  void UpdateSaveFolder();
+  // Whether the drive of folder has room: for the package, or (forInstall) for the installation.
+  bool CheckSpace(const std::u16string& folder, bool forInstall);
+  // True when the product cannot be installed on a 32-bit system.
+  bool IsNotSupportX86();
+
+  // ===== Installation (a window worker thread).
+  // Fills install folder, product path and installer command line of every task.
+  void BuildInstallPara(const std::u16string& language);
+  // Runs the installers of the downloaded tasks of that type: (all of the type done, count).
+  std::pair<bool, int> InstallTask(int32_t type);
+  // True when no .NET installation is needed.
+  bool CheckDotnet();
+  // Appends the .NET task (id 9876, type 0).
+  void AddDotnetTask();
+  // Fork mode, companion application: writes the host information file; its path, empty on
+  // failure.
+  std::u16string WriteHostInfoFile();
+  // Starts the hidden instance that installs the dependents marked for it; true when started.
+  bool ForkInstallDependent();
+
+  // ===== Downloads (window threads) and the engine's callbacks (its download threads).
+  void StartDownTask(int32_t type);
+  // Re-runs one task's download, or only re-arms its installation when its verified package is
+  // still on disk.
+  void RestartTask(int32_t taskId);
+  // Publishes the run's analytics summary; true when the task list is not empty.
+  bool SessionSummary();
+  // The task with that id, null when there is none.
+  NuvTask* FindTask(int32_t taskId);
+  // The error-log report after a failure (remark e.g. "download err=3"); its result.
+  bool AutoReportErrorLog(bool includeInstallerLog, const std::string& remark);
+  // Whether the package of that task matched its digest in this run.
+  bool Md5Matched(int32_t taskId) const;
+
+  void OnFileName(int32_t taskId, const std::u16string& fileName) override;
+  void OnFileSize(int taskId, int64_t size) override;
+  void OnProgress(int taskId, int64_t downloaded, int64_t total, int speed) override;
+  void OnSucceeded(int taskId) override;
+  void OnFailed(int taskId, int resultCode) override;
+  void OnRangeInfo(int taskId, int reserved, int kind, int64_t value) override;
+  void OnStarted(int taskId) override;
+  void OnConnectionIp(int32_t taskId, const std::string& ip) override;
+  void OnAttemptStarted(int taskId, int attempt) override;
+  void OnAttemptFinished(int taskId, int attempt, int resultCode) override;
+  void OnFileMd5(int32_t taskId, const std::string& md5) override;
+  void OnMd5Matched(int taskId) override;
+  void OnPackageFileError(int taskId, int kind, int error) override;
+  void OnPackageInfoFailed(int taskId, int error) override;
+  void OnDnsCacheCleared(int taskId, int resultCode) override;
+  void OnDnsQueried(int32_t taskId, const std::string& host, const std::string& ips) override;
+  void OnPrepare(int taskId) override;
+  void OnDownloadParams(int taskId, int connections, int bufferSize) override;
+
+  // ===== Launch and follow-up pages (window threads, after the installation).
+  bool StartProduct();
+  void StartCompanion();
+  // Jump pages, then the thank-you page; true when the thank-you page was opened.
+  bool OpenFollowUpPages();
+  bool OpenPackagePage();
+  bool OpenInstallErrorPage();
+  // In the preferred browser, else through the desktop's default handler.
+  bool OpenPage(const std::u16string& url, bool thankYouPage);
+  static bool IsValidPageUrl(const std::u16string& url);
+  // "client_sign=...&m_nProductID=...&installtime=...&product_version=...&nuv_version=...
+  // &scene_code=..." for the follow-up pages.
+  std::u16string FollowUpQuery();
+
+  // ===== Session state.
+  // Planned packages in creation order; built before downloads start and not changed while they
+  // run (the records themselves change).
+  std::vector<std::unique_ptr<NuvTask>> tasks;
+  // The window's receiver (not owned); set by the window before the first download.
+  std::atomic<NuvNotifyHandler*> notifyHandler{nullptr};
+  std::unique_ptr<ns_NUK::IDownloaderManager> downloader;
+  int64_t packageSize = 0;         // the main package's size as the probe found it; 0 unknown
+  bool dependentByFork = false;    // some dependent is installed by the fork instance
+  bool isFirstInstall = true;      // no installed copy of the product was found
+  std::atomic<int64_t> firstRetryTime{0};
+  // The close-time offer's service client; planning hands it the product context.
+  RetentionClient retention;
 
  private:
+  // True the first time the key is counted (the caller then reports), false after.
+  bool CountError(int32_t key);
+  void AddDiagnostic(const std::string& key, const std::string& value, bool quoted);
+  void ReportProgress();
+
+  mutable std::mutex tablesLock_;      // guards the two tables below
+  std::map<int32_t, int32_t> md5Matched_;  // task id -> 1: its package matched a digest
+  std::map<int32_t, int32_t> errorCounts_;  // download code + 1000 / install code + 2000 -> count
+  std::mutex countsLock_;              // guards the two counts below
+  std::map<std::string, int32_t> connectionCounts_;  // address -> connections started on it
+  std::map<std::u16string, int32_t> urlStartCounts_;  // URL -> downloads started of it
+
   void ReadProductValues(XmlDocument& doc);
   void ReadDependents(XmlDocument& doc);
   void ReadClipboardKeyword(XmlDocument& doc);

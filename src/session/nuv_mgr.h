@@ -241,7 +241,17 @@ class NuvMgr : public ns_NUK::IDownloaderManagerCallBack {
   // True the first time the key is counted (the caller then reports), false after.
   bool CountError(int32_t key);
   void AddDiagnostic(const std::string& key, const std::string& value, bool quoted);
-  void ReportProgress();
+  struct ProgressSums {
+    int64_t total = 0;
+    int64_t downloaded = 0;
+    int32_t reporting = 0;  // tasks whose downloaded and total bytes are both positive
+  };
+  // Adds up every task and tells the window.
+  ProgressSums ReportProgress();
+  // No task is still waiting for or running its download.
+  bool AllDownloadsEnded() const;
+
+  std::atomic<bool> forkStarted_{false};  // the fork instance is started once per run
 
   mutable std::mutex tablesLock_;      // guards the two tables below
   std::map<int32_t, int32_t> md5Matched_;  // task id -> 1: its package matched a digest

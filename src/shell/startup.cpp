@@ -68,9 +68,10 @@ int RunStartup(const std::vector<std::string>& args, NuvMgr& mgr, const StartupH
   } logUninstall;
   NUV_LOG(3, "[INFO] start, fork=[%d].", fork ? 1 : 0);
 
-  // 3. The crash handler. The session summary joins its hooks once the controller keeps the
-  // task list; until then a crash sends the event and leaves the dump, but no track report.
+  // 3. The crash handler: the dump, the crash event and, once a task list exists, the run's
+  // summary in the track report.
   CrashHooks crashHooks;
+  crashHooks.sessionSummary = [&mgr] { return mgr.SessionSummary(); };
   crashHooks.crashEvent = [](const CrashReport& crash) {
     analytics::UsageTracker& tracker = analytics::GetUsageTracker();
     tracker.TrackCrash(crash.address, crash.offset, crash.module, crash.section, crash.code);

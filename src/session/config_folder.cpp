@@ -31,17 +31,22 @@ std::u16string FindExistingDownloadFolder(const std::vector<std::u16string>& dri
   return {};
 }
 
-std::u16string DefaultFolder(const std::vector<std::u16string>& drives,
-                             const std::u16string& brand) {
-  std::u16string best;
-  uint64_t bestFree = 0;
+struct RoomiestDrive {
+  std::u16string root;  // empty when there is no drive
+  uint64_t free = 0;
+};
+
+// The first of the drives with the most free space wins a tie.
+RoomiestDrive FindRoomiestDrive(const std::vector<std::u16string>& drives) {
+  RoomiestDrive best;
   for (const std::u16string& root : drives) {
     const uint64_t free = platform::GetFreeDiskSpace(root);
-    if (best.empty() || free > bestFree) {
-      best = root;
-      bestFree = free;
-    }
+    if (best.root.empty() || free > best.free) best = {root, free};
   }
+  return best;
+}
+
+std::u16string DefaultFolder(const std::u16string& best, const std::u16string& brand) {
   if (best.empty() || WithSlash(best) == WithSlash(platform::GetSystemDriveRoot()))
     return platform::GetSharedDocumentsFolder(brand);
 
@@ -49,6 +54,12 @@ std::u16string DefaultFolder(const std::vector<std::u16string>& drives,
   if (!platform::CreateFolderChain(folder))
     NUV_LOG(1, "[ERROR] create folder=[%s] failed!", WideToUtf8(folder).c_str());
   return folder;
+}
+
+std::vector<std::u16string> FixedDrives() {
+  std::vector<std::u16string> drives;
+  platform::ListFixedDrives(drives);
+  return drives;
 }
 
 // The write probe leaves the reason in errno; it is cleared first so a success leaves no stale one.
@@ -59,14 +70,10 @@ bool Writable(const std::u16string& folder, int& error) {
   return ok;
 }
 
-}  // namespace
-
-std::u16string ChooseConfigFolder(const std::u16string& brand) {
-  std::vector<std::u16string> drives;
-  platform::ListFixedDrives(drives);
-
-  std::u16string folder = FindExistingDownloadFolder(drives, brand);
-  if (folder.empty()) folder = DefaultFolder(drives, brand);
+// Steps 2 to 4 of the rule, from the folder the earlier steps found (empty: none).
+std::u16string WritableFolder(std::u16string folder, const std::vector<std::u16string>& drives,
+                              const std::u16string& brand) {
+  if (folder.empty()) folder = DefaultFolder(FindRoomiestDrive(drives).root, brand);
   folder = WithSlash(folder);
 
   int error = 0;
@@ -81,4 +88,24 @@ std::u16string ChooseConfigFolder(const std::u16string& brand) {
   if (!Writable(folder, error))
     NUV_LOG(1, "[ERROR] get temp folder=[%s] failed! err=[%d].", WideToUtf8(folder).c_str(), error);
   return folder;
+}
+
+}  // namespace
+
+std::u16string ChooseConfigFolder(const std::u16string& brand) {
+  const std::vector<std::u16string> drives = FixedDrives();
+  return WritableFolder(FindExistingDownloadFolder(drives, brand), drives, brand);
+}
+
+std::u16string ChooseDefaultConfigFolder(const std::u16string& brand) {
+  return WritableFolder({}, FixedDrives(), brand);
+}
+
+std::u16string RoomyDefaultFolder(const std::u16string& brand, uint64_t needed) {
+  const RoomiestDrive best = FindRoomiestDrive(FixedDrives());
+  if (best.root.empty() || best.free < needed) return {};
+  const std::u16string folder = WithSlash(DefaultFolder(best.root, brand));
+  // A folder the package can't be written to is no place for it, however much room it has.
+  int error = 0;
+  return Writable(folder, error) ? folder : std::u16string();
 }

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The furthest the product goes today, on local stand-ins only: the start-up against the shipped
-# resources, then (once the engine and the testbed are built) a real download from loopback.
+# resources, a real download from loopback, then a whole install driven from a console.
 set -uo pipefail
 BUILD=${1:-build}
 BUILD=$(cd "$BUILD" && pwd)
 NUV="$BUILD/src/shell/nuv"
 TESTBED="$BUILD/tools/testbed/testbed"
 NUVGET="$BUILD/tools/nuvget/nuvget"
+NUVRUN="$BUILD/tools/nuvrun/nuvrun"
+PACK="$BUILD/tools/sample-setup/sample-setup-pack"
 
 DEMO="$BUILD/demo"
 rm -rf "$DEMO"
@@ -44,5 +46,45 @@ if [ -x "$TESTBED" ] && [ -x "$NUVGET" ]; then
   ls -l "$DEMO/downloads" | sed 's/^/   | /'
 else
   echo "== 3. (the download engine and the testbed are not built yet: no download to show)"
+fi
+if [ -x "$TESTBED" ] && [ -x "$NUVRUN" ] && [ -x "$PACK" ]; then
+  echo "== 4. a whole install without the window: the downloader's start-up, then the run the window drives"
+  echo "   (packages are sample setup programs served by the testbed; the companion app goes to the fork instance)"
+  mkdir -p "$DEMO/site/capturo" "$DEMO/site/motifhub" "$DEMO/bin"
+  "$PACK" --out "$DEMO/site/capturo/capturo-setup-x64.run" pid=10707 product=Capturo \
+    exe=Capturo version=1.0.0.0 progress_step=20 step_ms=50 >/dev/null
+  "$PACK" --out "$DEMO/site/motifhub/motifhub-setup-x64.run" pid=10819 \
+    "product=Veltrin Motif Hub" exe=VeltrinMotifHub version=2.1.0.0 progress_step=50 >/dev/null
+  cp "$DEMO/site/capturo/capturo-setup-x64.run" "$DEMO/site/capturo/capturo-setup-x86.run"
+  cp "$DEMO/site/motifhub/motifhub-setup-x64.run" "$DEMO/site/motifhub/motifhub-setup-x86.run"
+  rm -f "$DEMO/port"
+  "$TESTBED" --serve "$DEMO/site" --port-file "$DEMO/port" --time-limit 300 >"$DEMO/testbed4.out" 2>&1 &
+  tb=$!
+  for _ in $(seq 50); do [ -s "$DEMO/port" ] && break; sleep 0.1; done
+  base="http://127.0.0.1:$(cat "$DEMO/port")"
+  # The shipped product configuration with its hosts moved to the testbed.
+  sed -e "s#https://download.veltrin.example#$base#g" -e "s#https://platform.veltrin.example#$base#g" \
+    -e "s#https://www.veltrin.example#$base#g" -e "s#https://support.veltrin.example#$base#g" \
+    "$(dirname "$0")/../resources/product.xml" >"$DEMO/res/product.xml"
+  # Pages open through the desktop's handler: here one that only writes down what it was given.
+  printf '#!/bin/sh\necho "$@" >>"%s"\n' "$DEMO/pages-opened.txt" >"$DEMO/bin/xdg-open"
+  chmod +x "$DEMO/bin/xdg-open"
+  PATH="$DEMO/bin:$PATH" "$NUVRUN" --folder "$DEMO/apps" --lang en
+  rc=$?
+  echo "   nuvrun exit code $rc (0 = every package the run needs installed)"
+  # The fork instance installs the companion app on its own; give it its time.
+  for _ in $(seq 100); do grep -q 'exit!' "$TMPDIR/Veltrin/NUV/vtForkNUV.log" 2>/dev/null && break; sleep 0.2; done
+  echo "   installed files (the product in the chosen folder, the companion app where its setup puts it):"
+  (cd "$DEMO" && find apps root/opt -type f 2>/dev/null | sort | sed 's/^/   | /')
+  echo "   the product, started as the desktop user, wrote: $(cat "$DEMO"/apps/Veltrin/Capturo/Capturo.started 2>/dev/null)"
+  echo "   pages opened: $(tr '\n' ' ' <"$DEMO/pages-opened.txt" 2>/dev/null | cut -c1-300)"
+  echo "   log lines of the run ($TMPDIR/Veltrin/NUV/vtNUV.log, vtForkNUV.log):"
+  logs=("$TMPDIR/Veltrin/NUV/vtNUV.log" "$TMPDIR/Veltrin/NUV/vtForkNUV.log")
+  grep -h -E 'StartDownTask|InstallTask res|startup ret|browser open' "${logs[@]}" 2>/dev/null |
+    cut -c1-160 | sed 's/^/   | /'
+  grep -h -A1 'Fork install dependent' "${logs[@]}" 2>/dev/null | sed 's/^/   | /'
+  kill "$tb" 2>/dev/null; wait "$tb" 2>/dev/null
+else
+  echo "== 4. (the console run and the sample setup are not built yet: no install to show)"
 fi
 echo "== demo done; everything it wrote is under $DEMO"

@@ -8,32 +8,13 @@
 #include "platform/version_text.h"
 #include "session/nuv_mgr.h"
 #include "session/session_clock.h"
+#include "session/task_track.h"
 #include "shell/log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {
 
 std::string KeyFor(const char* prefix, int taskId) { return prefix + std::to_string(taskId); }
-
-const char* TypeName(int32_t type) {
-  switch (type) {
-    case kTaskProduct:
-      return "product";
-    case kTaskDependent:
-      return "depend";
-    default:
-      return "donet";
-  }
-}
-
-// The text between "://" and the next '/', or the whole URL when it has no "://".
-std::string UrlHostPart(const std::u16string& url) {
-  const std::string text = WideToUtf8(url);
-  const size_t scheme = text.find("://");
-  if (scheme == std::string::npos) return text;
-  const size_t begin = scheme + 3;
-  return text.substr(begin, text.find('/', begin) - begin);
-}
 
 // A notification for an id the plan does not hold is dropped with a warning.
 NuvTask* KnownTask(NuvMgr& mgr, int taskId) {
@@ -43,7 +24,6 @@ NuvTask* KnownTask(NuvMgr& mgr, int taskId) {
 }
 
 }  // namespace
-
 
 void NuvMgr::OnFileName(int32_t taskId, const std::u16string& fileName) {
   NuvTask* task = KnownTask(*this, taskId);
@@ -199,7 +179,7 @@ void NuvMgr::OnPrepare(int taskId) {
   if (!task) return;
   if (task->downloadRetries != 0 || task->downloadState != kStateNone) return;
   analytics::DownloadRecord record;
-  record.type = TypeName(task->type);
+  record.type = TaskTypeName(task->type);
   record.state = "begin";
   record.times = 1;
   record.resumedown = resumeDownload ? 1 : 0;

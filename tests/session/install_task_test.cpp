@@ -365,6 +365,68 @@ TEST_F(InstallTaskTest, OptionalDependentThatFailedStillCountsAsDone) {
   }
 }
 
+// ---------------------------------------------------------------- .NET Framework
+
+class DotnetTaskTest : public InstallTaskTest {
+ protected:
+  void SetUp() override {
+    InstallTaskTest::SetUp();
+    std::filesystem::create_directories(Root() + "cfg");
+    mgr_.configFolder = W(Root() + "cfg/");
+    mgr_.Dotneturl = u"http://127.0.0.1:9/netfx.exe";
+  }
+  void InstallFamily(const std::u16string& subKey, const std::u16string& version) {
+    const std::u16string key = u"Software\\Microsoft\\NET Framework Setup\\NDP\\" + subKey;
+    nuv::os::RegistryStore store;
+    ASSERT_TRUE(store.CreateKey(nuv::os::Hive::LocalMachine, nuv::os::View::Default, key));
+    ASSERT_TRUE(store.SetValue(nuv::os::Hive::LocalMachine, nuv::os::View::Default, key,
+                               u"Install", nuv::os::RegValue::Dword(1)));
+    ASSERT_TRUE(store.SetValue(nuv::os::Hive::LocalMachine, nuv::os::View::Default, key,
+                               u"Version", nuv::os::RegValue::Sz(version)));
+  }
+};
+
+TEST_F(DotnetTaskTest, CheckAsksTheRegistryForTheMinimumVersion) {
+  mgr_.Dotnetminver = u"";
+  EXPECT_TRUE(mgr_.CheckDotnet());  // nothing required
+  mgr_.Dotnetminver = u"4.6";
+  EXPECT_FALSE(mgr_.CheckDotnet());
+  InstallFamily(u"v4\\Full", u"4.8.04084");
+  EXPECT_TRUE(mgr_.CheckDotnet());
+}
+
+TEST_F(DotnetTaskTest, VersionTwoIsDecidedByTheEmbeddedChecker) {
+  // The registry alone would say yes; only the checker's run counts.
+  InstallFamily(u"v3.5", u"3.5.30729.4926");
+  mgr_.Dotnetminver = u"2.0";
+  EXPECT_TRUE(mgr_.CheckDotnet());
+  EXPECT_FALSE(std::filesystem::exists(Root() + "cfg/NFWCHK.exe"));
+  EXPECT_FALSE(std::filesystem::exists(Root() + "cfg/NFWCHK.exe.config"));
+
+  mgr_.configFolder = W(Root() + "no/such/folder/");
+  EXPECT_FALSE(mgr_.CheckDotnet());
+
+  mgr_.configFolder = W(Root() + "cfg/");
+  UseResource("nfwchk.missing", "");
+  EXPECT_FALSE(mgr_.CheckDotnet());
+}
+
+TEST_F(DotnetTaskTest, TaskIsAppendedOnceWithTheFrameworkValues) {
+  AddTask(12345, kTaskProduct);
+  mgr_.Dotnetminver = u"4.6";
+  mgr_.AddDotnetTask();
+  mgr_.AddDotnetTask();
+  ASSERT_EQ(mgr_.tasks.size(), 2u);
+  const NuvTask& task = *mgr_.tasks.back();
+  EXPECT_EQ(task.id, kDotnetTaskId);
+  EXPECT_EQ(task.type, kTaskDotnet);
+  EXPECT_EQ(task.folder, W(Root() + "cfg/"));
+  EXPECT_EQ(task.url, u"http://127.0.0.1:9/netfx.exe");
+  EXPECT_EQ(task.productName, u".NET Framework");
+  EXPECT_FALSE(task.startupProduct);
+  EXPECT_EQ(analytics::GetCommonProperties().Get("dotnetver"), "4.6");
+}
+
 // ---------------------------------------------------------------- error report
 
 class InstallErrorReportTest : public InstallTaskTest {

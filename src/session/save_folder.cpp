@@ -19,14 +19,15 @@ uint64_t DriveFreeSpace(const std::u16string& folder) {
   return platform::GetFreeDiskSpace(probe.empty() ? folder : probe);
 }
 
-// A size the server announced may be absurd; the estimate saturates instead of wrapping.
-int64_t Times(int64_t size, int64_t factor) {
-  if (size > std::numeric_limits<int64_t>::max() / factor) return std::numeric_limits<int64_t>::max();
-  return size * factor;
+// free >= size * factor, asked without forming the product: a size the server announced may be
+// absurd, and a wrapped estimate would pass any disk.
+bool Enough(uint64_t free, int64_t size, int64_t factor = 1) {
+  return size <= 0 || free / static_cast<uint64_t>(factor) >= static_cast<uint64_t>(size);
 }
 
-bool Enough(uint64_t free, int64_t needed) {
-  return needed <= 0 || free >= static_cast<uint64_t>(needed);
+long long Estimate(int64_t size, int64_t factor) {
+  if (size > std::numeric_limits<int64_t>::max() / factor) return std::numeric_limits<long long>::max();
+  return static_cast<long long>(size * factor);
 }
 
 long long ForLog(uint64_t free) {
@@ -63,9 +64,9 @@ bool NuvMgr::CheckSpace(const std::u16string& folder, bool forInstall) {
   // The package and the installation share a drive: both must fit.
   const bool packageDrive =
       platform::GetDriveRootOf(folder) == platform::GetDriveRootOf(configFolder);
-  const int64_t estimate = Times(packageSize, packageDrive ? 5 : 4);
-  if (Enough(free, estimate)) return true;
+  const int64_t factor = packageDrive ? 5 : 4;
+  if (Enough(free, packageSize, factor)) return true;
   NUV_LOG(2, "[WARN] check install space size failed! dir=[%s], free=[%lld], estimate=[%lld]",
-          WideToUtf8(folder).c_str(), ForLog(free), static_cast<long long>(estimate));
+          WideToUtf8(folder).c_str(), ForLog(free), Estimate(packageSize, factor));
   return false;
 }

@@ -59,6 +59,8 @@ class E2eRunTest : public SessionEnvTest {
   void UseProduct(const ProductSpec& spec);
 
   // Start-up, planning, the download thread and the install watcher, as the window runs them.
+  // Declare the window before the controller: the engine may still call back while the
+  // controller shuts down.
   RunOutcome Run(NuvMgr& mgr, TestWindow& window);
   // The after page: the product starts, the follow-up pages open, then the session ends.
   void Close(NuvMgr& mgr);

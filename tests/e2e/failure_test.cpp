@@ -46,8 +46,8 @@ TEST_F(FailedRunTest, InstallerExitFiveIsRetriedWithAFreshDownloadAndReportedOnc
   failing.Set("exit_code", "5");
   ServeProduct("30001", failing, /*digest=*/false);
 
-  NuvMgr mgr;
   TestWindow window;
+  NuvMgr mgr;
   int failures = 0;
   window.SetInstallHook([&](NuvTask& task, int32_t code) {
     if (code == 0) return;
@@ -72,8 +72,8 @@ TEST_F(FailedRunTest, InstallerExitFiveWithAVerifiedPackageKeepsItUntilTheFailed
   failing.Set("exit_code", "5");
   ServeProduct("30002", failing, /*digest=*/true);
 
-  NuvMgr mgr;
   TestWindow window;
+  NuvMgr mgr;
   const RunOutcome outcome = Run(mgr, window);
   ASSERT_TRUE(outcome.failedPage);
 
@@ -96,8 +96,8 @@ TEST_F(FailedRunTest, OptionalDependentThatFailsToDownloadCountsAsDone) {
   ServeProduct("30003", SetupSettings("Capturo"), false,
                {{"20003", "Optional", depUrl, /*forceInstall=*/"false"}});
 
-  NuvMgr mgr;
   TestWindow window;
+  NuvMgr mgr;
   const RunOutcome outcome = Run(mgr, window);
   ASSERT_TRUE(outcome.installed);
 
@@ -112,14 +112,15 @@ TEST_F(FailedRunTest, OptionalDependentThatFailsToDownloadCountsAsDone) {
   EXPECT_FALSE(Logged("remark=[download err="));
 }
 
-// Every attempt of every retry fails: the engine's code reaches the window each time, one report
-// goes out for it, and the budget ends on the failed page.
-TEST_F(FailedRunTest, DownloadFailingEveryAttemptReachesTheWindowAndEndsOnTheFailedPage) {
+// The package server refuses every request, so the first download and every retry fail: the
+// engine's code reaches the window each time, one report goes out for it, and the budget ends on
+// the failed page.
+TEST_F(FailedRunTest, DownloadFailingEveryTimeReachesTheWindowAndEndsOnTheFailedPage) {
   ServeProduct("30004", SetupSettings("Capturo"), false);
   Cloud().server.Packages().SetFaults("/pkg/capturo-30004.run", *testbed::ParseFaults("status:500"));
 
-  NuvMgr mgr;
   TestWindow window;
+  NuvMgr mgr;
   const RunOutcome outcome = Run(mgr, window);
   ASSERT_TRUE(outcome.failedPage);
 
@@ -140,8 +141,8 @@ TEST_F(FailedRunTest, DotnetInstallerFailingOnItsSecondRetryIsTakenAsSuccess) {
   ServeProduct("30005", SetupSettings("Capturo"), false, {},
                ServePackage("netfx.run", netfx));
 
-  NuvMgr mgr;
   TestWindow window;
+  NuvMgr mgr;
   const RunOutcome outcome = Run(mgr, window);
   ASSERT_TRUE(outcome.installed);
 

@@ -27,8 +27,8 @@ TEST_F(ForkRunTest, LastDownloadStartsTheForkInstanceWithTheHostValues) {
   UseProduct({"30006", url,
               {{"10819", "Veltrin Motif Hub", Cloud().Base() + "/pkg/motifhub.run", "false", "1"}}});
 
-  NuvMgr mgr;
   TestWindow window;
+  NuvMgr mgr;
   ASSERT_TRUE(Run(mgr, window).installed);
   EXPECT_TRUE(mgr.dependentByFork);
   EXPECT_EQ(mgr.FindTask(10819), nullptr);  // the fork instance plans it, not this one

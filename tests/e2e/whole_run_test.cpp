@@ -48,8 +48,8 @@ class WholeRunTest : public E2eRunTest {
 
 TEST_F(WholeRunTest, InstallsStartsTheProductOpensThePagesAndReports) {
   ServeProduct();
-  NuvMgr mgr;
   TestWindow window;
+  NuvMgr mgr;
   const RunOutcome outcome = Run(mgr, window);
   ASSERT_TRUE(outcome.installed) << "failed page " << outcome.failedPage << ", timed out "
                                  << outcome.timedOut;
@@ -141,8 +141,8 @@ TEST_F(WholeRunTest, InstallsStartsTheProductOpensThePagesAndReports) {
 TEST_F(WholeRunTest, SecondRunFindsTheInstalledVersion) {
   ServeProduct();
   {
-    NuvMgr mgr;
     TestWindow window;
+    NuvMgr mgr;
     ASSERT_TRUE(Run(mgr, window).installed);
   }
   Cloud().platform->Clear();

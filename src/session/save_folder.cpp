@@ -26,7 +26,8 @@ bool Enough(uint64_t free, int64_t size, int64_t factor = 1) {
 }
 
 long long Estimate(int64_t size, int64_t factor) {
-  if (size > std::numeric_limits<int64_t>::max() / factor) return std::numeric_limits<long long>::max();
+  if (size > std::numeric_limits<int64_t>::max() / factor)
+    return std::numeric_limits<long long>::max();
   return static_cast<long long>(size * factor);
 }
 

@@ -122,8 +122,8 @@ TEST_F(DownloadPlanningTest, PackageWidthAndSourceOfTheMainPackage) {
        u"http://127.0.0.1:9/77-x64.run", u"d64,e64"},
       {"only the local x64 url", true, true, u"1", nullptr, true, "64", local64, u",", 400,
        u"http://127.0.0.1:9/77-x64.run", u"d64,e64"},
-      {"local x64 demanded but missing", true, true, u"1", u"", true, "32", srv86, u"M32,H32",
-       1000, u"http://127.0.0.1:9/77-x86.run", u"d32,e32"},
+      {"local x64 demanded but missing", true, true, u"1", u"", true, "32", srv86, u"M32,H32", 1000,
+       u"http://127.0.0.1:9/77-x86.run", u"d32,e32"},
       {"no server x86 url", false, true, u"", nullptr, false, "32", local86, u",", 300,
        u"http://127.0.0.1:9/77-x86.run", u"d32,e32"},
   };
@@ -165,9 +165,9 @@ TEST_F(DownloadPlanningTest, PackageWidthAndSourceOfTheMainPackage) {
     EXPECT_EQ(analytics::GetCommonProperties().Get("downpackagebits"), c.bits);
 
     const std::string log = LogSince(mark);
-    EXPECT_NE(log.find("[INFO] BuildProductAndDepentTask, bit=[" + std::string(c.bits) +
-                       "] package."),
-              std::string::npos);
+    EXPECT_NE(
+        log.find("[INFO] BuildProductAndDepentTask, bit=[" + std::string(c.bits) + "] package."),
+        std::string::npos);
     EXPECT_NE(log.find("[INFO] query package size=[" + std::to_string(c.size) + "] by domain_url."),
               std::string::npos);
     const bool local = c.md5List == u",";
@@ -219,10 +219,11 @@ TEST_F(DownloadPlanningTest, DependentsByModeWithTheirDigestsAndForceFlag) {
   const std::string hubFile = Root() + "hub-installed";
   auto dependents = [] {
     std::vector<DependentItem> items;
-    for (auto [pid, md5, history, force, fork] :
-         {std::tuple{u"101", u"a", u"b", u"true", u""}, {u"102", u"a", u"", u"True", u"0"},
-          {u"103", u"", u"b", u"false", u""}, {u"104", u"", u"", u"true", u"1"},
-          {u"10819", u"", u"", u"false", u"1"}}) {
+    for (auto [pid, md5, history, force, fork] : {std::tuple{u"101", u"a", u"b", u"true", u""},
+                                                  {u"102", u"a", u"", u"True", u"0"},
+                                                  {u"103", u"", u"b", u"false", u""},
+                                                  {u"104", u"", u"", u"true", u"1"},
+                                                  {u"10819", u"", u"", u"false", u"1"}}) {
       DependentItem item = Dependent(pid);
       item.md5 = md5;
       item.history_md5_32 = history;
@@ -362,15 +363,15 @@ TEST_F(DownloadPlanningTest, SaveFolderMovesOnlyToADriveWithRoom) {
   EXPECT_EQ(mgr->configFolder, big);
   EXPECT_EQ(mgr->tasks[0]->folder, big);
   EXPECT_TRUE(fs::is_directory(WideToUtf8(big)));
-  EXPECT_TRUE(Logged("[WARN] update save folder, dir=[" + WideToUtf8(small) +
-                     "], disk_free_size=[500]"));
+  EXPECT_TRUE(
+      Logged("[WARN] update save folder, dir=[" + WideToUtf8(small) + "], disk_free_size=[500]"));
 
   mgr->packageSize = 6000;  // no drive has room: the folder stays
   mgr->UpdateSaveFolder();
   EXPECT_EQ(mgr->configFolder, big);
   EXPECT_EQ(mgr->tasks[0]->folder, big);
-  EXPECT_TRUE(Logged("[WARN] update save folder, dir=[" + WideToUtf8(big) +
-                     "], disk_free_size=[5000]"));
+  EXPECT_TRUE(
+      Logged("[WARN] update save folder, dir=[" + WideToUtf8(big) + "], disk_free_size=[5000]"));
   EXPECT_EQ(CountLogged("[ERROR] update save folder, not enough disk space."), 1);
 }
 
@@ -397,7 +398,8 @@ TEST_F(DownloadPlanningTest, SpaceCheckForThePackageAndForTheInstallation) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.drive) + " " + std::to_string(c.free));
-    UseDrives({{"sys", 10}, {"pkg", c.drive == std::string("pkg") ? c.free : 1},
+    UseDrives({{"sys", 10},
+               {"pkg", c.drive == std::string("pkg") ? c.free : 1},
                {"other", c.drive == std::string("other") ? c.free : 1}},
               "sys");
     auto mgr = NewMgr();
@@ -420,6 +422,16 @@ TEST_F(DownloadPlanningTest, SpaceCheckForThePackageAndForTheInstallation) {
   }
 }
 
+TEST_F(DownloadPlanningTest, SpaceOfAFolderNotCreatedYetIsItsDrives) {
+  nuv::os::SetDriveProvider(
+      nullptr);  // the real file systems: they can't be asked for a missing path
+  auto mgr = NewMgr();
+  mgr->configFolder = Utf8ToWide(Root());
+  mgr->packageSize = 1;
+  EXPECT_TRUE(mgr->CheckSpace(Utf8ToWide(Root() + "not/made/yet"), true));
+  EXPECT_TRUE(mgr->CheckSpace(Utf8ToWide(Root() + "not/made/yet/"), false));
+}
+
 TEST_F(DownloadPlanningTest, ThirtyTwoBitSupportServerJudgesFirst) {
   struct Case {
     const char16_t* server;
@@ -428,11 +440,8 @@ TEST_F(DownloadPlanningTest, ThirtyTwoBitSupportServerJudgesFirst) {
     const char* judge;
   };
   const Case cases[] = {
-      {u"0", u"1", false, "server"},
-      {u"1", u"", true, "server"},
-      {u"", u"1", true, "local"},
-      {u"", u"0", false, "local"},
-      {u"", u"true", false, "local"},  // only "1" says so
+      {u"0", u"1", false, "server"}, {u"1", u"", true, "server"},    {u"", u"1", true, "local"},
+      {u"", u"0", false, "local"},   {u"", u"true", false, "local"},  // only "1" says so
   };
   for (const Case& c : cases) {
     auto mgr = NewMgr();
@@ -453,26 +462,34 @@ TEST_F(DownloadPlanningTest, ThirtyTwoBitSupportServerJudgesFirst) {
 // The whole planning from a product document of the test's own and the server's runtime reply.
 TEST_F(DownloadPlanningTest, PrepareDownPlansFromBothConfigurationsAndFindsAnInstalledCopy) {
   const std::u16string srv = Package("/srv86.run", 1234);
-  platform_->SetRuntimeXml("4321", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                   "<vtrp><downloader><runtime><version>5.6.7</version>"
-                                   "<download_url>" + WideToUtf8(srv) + "</download_url>"
-                                   "<md5>ABC</md5></runtime></downloader></vtrp>");
-  UseProductXml("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Product>"
-                "<ProductBrand>NuvBrand</ProductBrand><ProductName>Demo</ProductName>"
-                "<ProductExe>demo</ProductExe><SceneCode>sc</SceneCode>"
-                "<ServerHost>" + server_.BaseUrl() + "/</ServerHost>"
-                "<ProductID>4321</ProductID>"
-                "<Downurl><Url_Down>" + WideToUtf8(kDeadUrl) + "</Url_Down></Downurl>"
-                "<Dotnetminver>4.8</Dotnetminver><Dotneturl>http://127.0.0.1:9/ndp.exe</Dotneturl>"
-                "</Product>");
+  platform_->SetRuntimeXml("4321",
+                           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                           "<vtrp><downloader><runtime><version>5.6.7</version>"
+                           "<download_url>" +
+                               WideToUtf8(srv) +
+                               "</download_url>"
+                               "<md5>ABC</md5></runtime></downloader></vtrp>");
+  UseProductXml(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Product>"
+      "<ProductBrand>NuvBrand</ProductBrand><ProductName>Demo</ProductName>"
+      "<ProductExe>demo</ProductExe><SceneCode>sc</SceneCode>"
+      "<ServerHost>" +
+      server_.BaseUrl() +
+      "/</ServerHost>"
+      "<ProductID>4321</ProductID>"
+      "<Downurl><Url_Down>" +
+      WideToUtf8(kDeadUrl) +
+      "</Url_Down></Downurl>"
+      "<Dotnetminver>4.8</Dotnetminver><Dotneturl>http://127.0.0.1:9/ndp.exe</Dotneturl>"
+      "</Product>");
 
   enum class Copy { None, BrandRecord, UninstallEntry };
   struct Case {
     Copy copy;
     const char* version;  // nullptr: no installed copy
   };
-  const Case cases[] = {{Copy::None, nullptr}, {Copy::BrandRecord, "2.0"},
-                        {Copy::UninstallEntry, "3.0"}};
+  const Case cases[] = {
+      {Copy::None, nullptr}, {Copy::BrandRecord, "2.0"}, {Copy::UninstallEntry, "3.0"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.copy));
     if (c.copy == Copy::BrandRecord) {
@@ -482,8 +499,7 @@ TEST_F(DownloadPlanningTest, PrepareDownPlansFromBothConfigurationsAndFindsAnIns
       PutRegistry(Hive::LocalMachine, View::Default, key, u"Version", RegValue::Sz(u"2.0"));
     } else if (c.copy == Copy::UninstallEntry) {
       RegistryStore().DeleteKey(Hive::LocalMachine, View::Default, u"Software\\NuvBrand\\Demo");
-      const std::u16string key =
-          u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo";
+      const std::u16string key = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo";
       PutRegistry(Hive::LocalMachine, View::Bit64, key, u"PID", RegValue::Sz(u"4321"));
       PutRegistry(Hive::LocalMachine, View::Bit64, key, u"Version", RegValue::Sz(u"3.0"));
     }

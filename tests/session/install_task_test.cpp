@@ -2,6 +2,7 @@
 // fork instance, and real sample-setup packages run with their outcomes recorded.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -11,8 +12,10 @@
 #include <utility>
 #include <vector>
 
+#include "analytics/analytics_servers.h"
 #include "analytics/common_properties.h"
 #include "analytics/report_data_store.h"
+#include "analytics/usage_tracker.h"
 #include "platform/os/registry_store.h"
 #include "platform/process_launch.h"
 #include "platform/registry.h"
@@ -20,6 +23,7 @@
 #include "session/nuv_mgr.h"
 #include "session/server_config.h"
 #include "session/session_env.h"
+#include "testbed/analytics_side.h"
 #include "testbed/service_api_side.h"
 #include "testbed/testbed.h"
 #include "tools/sample-setup/package_format.h"
@@ -479,6 +483,108 @@ TEST_F(InstallErrorReportTest, SameInstallerFailureTwiceSendsOneReportWithTheIns
   for (const auto& u : api_->Uploads())
     installerLog |= u.content.find("Exit code 5") != std::string::npos;
   EXPECT_TRUE(installerLog);
+}
+
+// ---------------------------------------------------------------- analytics events
+
+// The process's own tracker, pointed once at a loopback collector.
+class InstallEventsTest : public InstallTaskTest {
+ protected:
+  void SetUp() override {
+    InstallTaskTest::SetUp();
+    collector_ = std::make_shared<testbed::AnalyticsSide>();
+    server_.AddSide(collector_);
+    ASSERT_TRUE(server_.Start());
+    if (analytics::GetUsageTracker().Initialized())
+      GTEST_SKIP() << "this process's tracker already reports to another collector";
+    analytics::GetUsageTracker().Init({server_.BaseUrl() + "/sa?project=UA_Nuv_Web"},
+                                      "install-test", analytics::kTrackerTid);
+  }
+  void TearDown() override {
+    server_.Stop();
+    InstallTaskTest::TearDown();
+  }
+
+  // The records from the first one whose "domain" is that host on, once count of them arrived:
+  // events that earlier tests of the process raised go out first.
+  std::vector<JsonPtr> WaitForRecordsFrom(const std::string& domain, size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (;;) {
+      std::vector<JsonPtr> found;
+      const std::vector<std::string> records = collector_->Records();
+      for (const std::string& text : records) {
+        JsonPtr record = ParseJson(text);
+        if (found.empty() &&
+            StringMemberOf(MemberOf(record.get(), "properties"), "domain") != domain)
+          continue;
+        found.push_back(std::move(record));
+      }
+      const auto now = std::chrono::steady_clock::now();
+      if (found.size() >= count || now >= deadline) return found;
+      collector_->WaitForRecords(
+          records.size() + 1, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now));
+    }
+  }
+  static std::string Text(const JsonPtr& record, const char* name) {
+    return StringMemberOf(MemberOf(record.get(), "properties"), name);
+  }
+  static int64_t Number(const JsonPtr& record, const char* name) {
+    const cJSON* item = MemberOf(MemberOf(record.get(), "properties"), name);
+    return cJSON_IsNumber(item) ? static_cast<int64_t>(item->valuedouble) : -1;
+  }
+
+  testbed::Server server_;
+  std::shared_ptr<testbed::AnalyticsSide> collector_;
+};
+
+TEST_F(InstallEventsTest, FirstInstallationReportsTheDownloadThenTheInstallerRuns) {
+  NuvTask& main = AddTask(12345, kTaskProduct);
+  main.startupProduct = true;
+  main.url = u"http://dl.example.test:8080/pkg/capturo.exe";
+  main.downloadStart = 1000;
+  main.downloadEnd = 1010;
+  main.total = 50000;
+  main.downloadRetries = 1;
+  main.connections = 4;
+  main.bufferSize = 65536;
+  mgr_.resumeDownload = true;
+  mgr_.BuildInstallPara(u"en");
+  GivePackage(main, ExitingWith(0));
+  ASSERT_EQ(mgr_.InstallTask(kTaskProduct), std::make_pair(true, 1));
+  // A retry of the installation reports only its own end.
+  main.installState = kStateNone;
+  main.installRetries = 1;
+  ASSERT_EQ(mgr_.InstallTask(kTaskProduct), std::make_pair(true, 1));
+
+  std::vector<JsonPtr> events = WaitForRecordsFrom("dl.example.test:8080", 4);
+  ASSERT_EQ(events.size(), 4u);
+  std::vector<std::string> order;
+  for (const JsonPtr& e : events)
+    order.push_back(StringMemberOf(e.get(), "event") + " " + Text(e, "state"));
+  EXPECT_EQ(order, (std::vector<std::string>{"downloader_download finish", "downloader_install begin",
+                                             "downloader_install finish",
+                                             "downloader_install finish"}));
+
+  const JsonPtr& download = events[0];
+  EXPECT_EQ(Text(download, "type"), "product");
+  const std::pair<const char*, int64_t> numbers[] = {{"resumedown", 1}, {"times", 2},
+                                                     {"speed", 5000},   {"duration", 10},
+                                                     {"error_code", 0}, {"thread", 4},
+                                                     {"buffer", 65536}};
+  for (const auto& [name, value] : numbers) EXPECT_EQ(Number(download, name), value) << name;
+
+  EXPECT_EQ(Text(events[1], "type"), "product");
+  EXPECT_EQ(Number(events[1], "times"), 1);
+  EXPECT_EQ(Number(events[1], "duration"), 0);
+  for (size_t i = 2; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(Text(events[i], "type"), "product");
+    EXPECT_EQ(Number(events[i], "times"), static_cast<int64_t>(i - 1));
+    EXPECT_EQ(Number(events[i], "error_code"), 0);
+    const int64_t duration = Number(events[i], "duration");
+    EXPECT_GE(duration, 0);
+    EXPECT_EQ(Number(events[i], "speed"), duration > 0 ? 50000 / duration : 0);
+  }
 }
 
 }  // namespace

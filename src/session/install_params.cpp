@@ -12,7 +12,9 @@
 
 namespace {
 
-std::u16string Decimal(int32_t value) { return Utf8ToWide(std::to_string(value)); }
+std::u16string Decimal(int32_t value) {
+  return Utf8ToWide(std::to_string(value));
+}
 
 std::u16string HexHandle(uint32_t handle) {
   char text[16];
@@ -20,7 +22,9 @@ std::u16string HexHandle(uint32_t handle) {
   return Utf8ToWide(text);
 }
 
-std::u16string Quoted(const std::u16string& text) { return u"\"" + text + u"\""; }
+std::u16string Quoted(const std::u16string& text) {
+  return u"\"" + text + u"\"";
+}
 
 // The window hands over the folder with a trailing separator; a folder without one would glue
 // the brand onto its last name.

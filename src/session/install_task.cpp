@@ -91,8 +91,8 @@ std::pair<bool, int> NuvMgr::InstallTask(int32_t type) {
     if (task.installState.load() == kStateSucceeded) {
       const int64_t seconds = SpanSeconds(task.installStart.load(), task.installEnd.load());
       analytics::GetUsageTracker().TrackInstall(typeName, "finish", task.installRetries.load() + 1,
-                                                BytesPerSecond(task.total.load(), seconds),
-                                                seconds, reported);
+                                                BytesPerSecond(task.total.load(), seconds), seconds,
+                                                reported);
     } else if (CountError(reported + 2000)) {
       AutoReportErrorLog(true, "install err=" + std::to_string(reported));
     }

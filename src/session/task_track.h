@@ -29,7 +29,9 @@ inline std::string UrlHostPart(const std::u16string& url) {
 }
 
 // Whole seconds from start to end; 0 when the span is not positive.
-inline int64_t SpanSeconds(int64_t start, int64_t end) { return end > start ? end - start : 0; }
+inline int64_t SpanSeconds(int64_t start, int64_t end) {
+  return end > start ? end - start : 0;
+}
 
 // Bytes per second over the span; 0 for an empty span.
 inline int64_t BytesPerSecond(int64_t bytes, int64_t seconds) {

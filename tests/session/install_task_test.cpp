@@ -33,7 +33,9 @@ namespace {
 
 using sample_setup::Settings;
 
-std::u16string W(const std::string& s) { return Utf8ToWide(s); }
+std::u16string W(const std::string& s) {
+  return Utf8ToWide(s);
+}
 
 std::string Utf16Bytes(const std::u16string& text) {
   return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
@@ -193,7 +195,8 @@ TEST_F(InstallTaskTest, CompanionInForkModeGetsNotRunThenHostInfoPath) {
   std::smatch m;
   ASSERT_TRUE(std::regex_match(
       line, m,
-      std::regex(Literal(WideToUtf8(interactivePrefix)) + R"re( /TOKEN_PRODUCTINSTALL_ARG=tok /NOTRUN /HOSTINFOPATH="([^"]+)")re")))
+      std::regex(Literal(WideToUtf8(interactivePrefix)) +
+                 R"re( /TOKEN_PRODUCTINSTALL_ARG=tok /NOTRUN /HOSTINFOPATH="([^"]+)")re")))
       << line;
   EXPECT_TRUE(std::filesystem::exists(m[1].str())) << m[1].str();
 }
@@ -206,8 +209,9 @@ TEST_F(InstallTaskTest, HostInfoFileIsOneLineOfUtf16WithoutMark) {
   const std::string path = WideToUtf8(mgr_.WriteHostInfoFile());
   EXPECT_TRUE(std::regex_match(path, std::regex(Literal(Tmp()) + R"(nuv_fork_mhb_\d{14}\.txt)")))
       << path;
-  const std::string text = "{\"product_id\":\"12345\",\"prodcutver\":\"2.1.0.7\",\"nuvversion\":\"" +
-                           WideToUtf8(DownloaderVersion(true)) + "\",\"selectlang\":\"zh\"}";
+  const std::string text =
+      "{\"product_id\":\"12345\",\"prodcutver\":\"2.1.0.7\",\"nuvversion\":\"" +
+      WideToUtf8(DownloaderVersion(true)) + "\",\"selectlang\":\"zh\"}";
   EXPECT_EQ(ReadWholeFile(path), Utf16Bytes(W(text)));
   EXPECT_TRUE(Logged("[INFO] host info path=[" + path + "]"));
   EXPECT_TRUE(Logged("[INFO] host info=[" + text + "]"));
@@ -262,8 +266,8 @@ TEST_F(InstallTaskTest, SuccessfulInstallerMarksTheTaskAndLeavesTheProductRecord
     nuv::os::RegValue layer;
     ASSERT_TRUE(store.QueryValue(
         nuv::os::Hive::LocalMachine, view,
-        u"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers\\",
-        W(package), &layer));
+        u"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers\\", W(package),
+        &layer));
     EXPECT_EQ(layer.text, u"WIN7RTM");
   }
 
@@ -383,10 +387,10 @@ class DotnetTaskTest : public InstallTaskTest {
     const std::u16string key = u"Software\\Microsoft\\NET Framework Setup\\NDP\\" + subKey;
     nuv::os::RegistryStore store;
     ASSERT_TRUE(store.CreateKey(nuv::os::Hive::LocalMachine, nuv::os::View::Default, key));
-    ASSERT_TRUE(store.SetValue(nuv::os::Hive::LocalMachine, nuv::os::View::Default, key,
-                               u"Install", nuv::os::RegValue::Dword(1)));
-    ASSERT_TRUE(store.SetValue(nuv::os::Hive::LocalMachine, nuv::os::View::Default, key,
-                               u"Version", nuv::os::RegValue::Sz(version)));
+    ASSERT_TRUE(store.SetValue(nuv::os::Hive::LocalMachine, nuv::os::View::Default, key, u"Install",
+                               nuv::os::RegValue::Dword(1)));
+    ASSERT_TRUE(store.SetValue(nuv::os::Hive::LocalMachine, nuv::os::View::Default, key, u"Version",
+                               nuv::os::RegValue::Sz(version)));
   }
 };
 
@@ -522,7 +526,8 @@ class InstallEventsTest : public InstallTaskTest {
       const auto now = std::chrono::steady_clock::now();
       if (found.size() >= count || now >= deadline) return found;
       collector_->WaitForRecords(
-          records.size() + 1, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now));
+          records.size() + 1,
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now));
     }
   }
   static std::string Text(const JsonPtr& record, const char* name) {
@@ -561,16 +566,15 @@ TEST_F(InstallEventsTest, FirstInstallationReportsTheDownloadThenTheInstallerRun
   std::vector<std::string> order;
   for (const JsonPtr& e : events)
     order.push_back(StringMemberOf(e.get(), "event") + " " + Text(e, "state"));
-  EXPECT_EQ(order, (std::vector<std::string>{"downloader_download finish", "downloader_install begin",
-                                             "downloader_install finish",
-                                             "downloader_install finish"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"downloader_download finish", "downloader_install begin",
+                                      "downloader_install finish", "downloader_install finish"}));
 
   const JsonPtr& download = events[0];
   EXPECT_EQ(Text(download, "type"), "product");
-  const std::pair<const char*, int64_t> numbers[] = {{"resumedown", 1}, {"times", 2},
-                                                     {"speed", 5000},   {"duration", 10},
-                                                     {"error_code", 0}, {"thread", 4},
-                                                     {"buffer", 65536}};
+  const std::pair<const char*, int64_t> numbers[] = {
+      {"resumedown", 1}, {"times", 2},  {"speed", 5000},  {"duration", 10},
+      {"error_code", 0}, {"thread", 4}, {"buffer", 65536}};
   for (const auto& [name, value] : numbers) EXPECT_EQ(Number(download, name), value) << name;
 
   EXPECT_EQ(Text(events[1], "type"), "product");

@@ -17,18 +17,36 @@ std::string EndpointDocument(const E2eCloud& cloud) {
   const std::string fallback = cloud.server.BaseUrl(E2eCloud::kFallback);
   // The HTTP DNS credentials are those the testbed expects by default.
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Endpoints>"
-         "<PlatformBaseUrl>" + base + "/</PlatformBaseUrl>"
-         "<LicenseUrl>" + base + "/license</LicenseUrl>"
-         "<ApiPrimaryBase>" + base + "</ApiPrimaryBase>"
-         "<ApiFallbackBase>" + fallback + "</ApiFallbackBase>"
-         "<AnalyticsPrimaryHost>" + std::string(E2eCloud::kPrimary) + "</AnalyticsPrimaryHost>"
-         "<AnalyticsFallbackHost>" + std::string(E2eCloud::kFallback) + "</AnalyticsFallbackHost>"
-         "<HttpDnsPrimary>" + base + "</HttpDnsPrimary>"
-         "<HttpDnsSecondary>" + fallback + "</HttpDnsSecondary>"
+         "<PlatformBaseUrl>" +
+         base +
+         "/</PlatformBaseUrl>"
+         "<LicenseUrl>" +
+         base +
+         "/license</LicenseUrl>"
+         "<ApiPrimaryBase>" +
+         base +
+         "</ApiPrimaryBase>"
+         "<ApiFallbackBase>" +
+         fallback +
+         "</ApiFallbackBase>"
+         "<AnalyticsPrimaryHost>" +
+         std::string(E2eCloud::kPrimary) +
+         "</AnalyticsPrimaryHost>"
+         "<AnalyticsFallbackHost>" +
+         std::string(E2eCloud::kFallback) +
+         "</AnalyticsFallbackHost>"
+         "<HttpDnsPrimary>" +
+         base +
+         "</HttpDnsPrimary>"
+         "<HttpDnsSecondary>" +
+         fallback +
+         "</HttpDnsSecondary>"
          "<HttpDnsUid>MTg2~nV~NDIw</HttpDnsUid>"
          "<HttpDnsAk>dnQt~nV~bnV2LWFrLTdmM2M=</HttpDnsAk>"
          "<HttpDnsSecret>OWQ0~nV~MWMyN2JlMDVhNGY2ZThhM2Q=</HttpDnsSecret>"
-         "<ProductWebBase>" + base + "</ProductWebBase>"
+         "<ProductWebBase>" +
+         base +
+         "</ProductWebBase>"
          "</Endpoints>\n";
 }
 
@@ -40,7 +58,8 @@ void E2eCloud::Reset() {
   collector->Clear();
   api->ClearAnswers();
   server.Packages().ClearFaults();
-  for (const testbed::PackageInfo& p : server.Packages().List()) server.Packages().Remove(p.urlPath);
+  for (const testbed::PackageInfo& p : server.Packages().List())
+    server.Packages().Remove(p.urlPath);
 }
 
 bool StartE2eCloud(const std::string& folder) {
@@ -66,4 +85,6 @@ void StopE2eCloud() {
   if (g_cloud) g_cloud->server.Stop();
 }
 
-E2eCloud& Cloud() { return *g_cloud; }
+E2eCloud& Cloud() {
+  return *g_cloud;
+}

@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string Item(const DependentSpec& d) {
+std::string Item(const DependentEntry& d) {
   return "<item><ProductID>" + d.pid + "</ProductID><ProductName>" + d.name +
          "</ProductName><ProductExe>" + d.name + "</ProductExe><Url_Down>" + d.url +
          "</Url_Down><Url_Downx64>" + d.url + "</Url_Downx64><ForceInstall>" + d.forceInstall +
@@ -66,11 +66,11 @@ void E2eRunTest::SetUp() {
 }
 
 void E2eRunTest::TearDown() {
-  // A failed run's log is kept where NUV_E2E_KEEP_LOGS names, for reading after the sandbox is gone.
+  // A failed run's log is kept where NUV_E2E_KEEP_LOGS names, for reading after the sandbox is
+  // gone.
   if (const char* keep = getenv("NUV_E2E_KEEP_LOGS"); keep && HasFailure()) {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::copy_file(Root() + "test.log",
-                               std::string(keep) + "/" + info->name() + ".log",
+    std::filesystem::copy_file(Root() + "test.log", std::string(keep) + "/" + info->name() + ".log",
                                std::filesystem::copy_options::overwrite_existing);
   }
   runEnv_.clear();
@@ -86,8 +86,8 @@ sample_setup::Settings E2eRunTest::SetupSettings(const std::string& product) con
   s.Set("version", "2.0.0.0");
   s.Set("progress_step", "25");
   s.Set("payload_bytes", "20000");
-  s.Set("copydata", "{\"pid\":\"e2e\",\"event\":\"installed\",\"time\":\"1\",\"data\":\"" +
-                        product + "\"}");
+  s.Set("copydata",
+        "{\"pid\":\"e2e\",\"event\":\"installed\",\"time\":\"1\",\"data\":\"" + product + "\"}");
   s.Set("start_record", StartRecord());
   return s;
 }
@@ -113,26 +113,43 @@ void E2eRunTest::ServeRuntime(const std::string& pid, const std::string& runtime
                runtimeInner + "</runtime><bind></bind></downloader></vtrp>");
 }
 
-void E2eRunTest::UseProduct(const ProductSpec& spec) {
+void E2eRunTest::UseProduct(const ProductDocument& product) {
   std::string items;
-  for (const DependentSpec& d : spec.dependents) items += Item(d);
+  for (const DependentEntry& d : product.dependents) items += Item(d);
   UseProductXml(
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Product>"
-      "<ProductBrand>" + std::string(kBrand) + "</ProductBrand>"
+      "<ProductBrand>" +
+      std::string(kBrand) +
+      "</ProductBrand>"
       "<ProductName>Capturo</ProductName><ProductExe>Capturo</ProductExe>"
-      "<ServerHost>" + Cloud().Base() + "</ServerHost>"
-      "<ProductID>" + spec.pid + "</ProductID><Channel>e2e</Channel>"
-      "<Downurl><OnlyUseLocalUrl>0</OnlyUseLocalUrl><Url_Down>" + spec.url + "</Url_Down></Downurl>"
-      "<Downurl_x64><OnlyUseLocalUrl>0</OnlyUseLocalUrl><Url_Down>" + spec.url +
+      "<ServerHost>" +
+      Cloud().Base() +
+      "</ServerHost>"
+      "<ProductID>" +
+      product.pid +
+      "</ProductID><Channel>e2e</Channel>"
+      "<Downurl><OnlyUseLocalUrl>0</OnlyUseLocalUrl><Url_Down>" +
+      product.url +
+      "</Url_Down></Downurl>"
+      "<Downurl_x64><OnlyUseLocalUrl>0</OnlyUseLocalUrl><Url_Down>" +
+      product.url +
       "</Url_Down></Downurl_x64>"
       "<InstallTime>120</InstallTime>"
-      "<Installurl><OnlyUseLocalUrl>1</OnlyUseLocalUrl><Url_Install>" + std::string(kThanksUrl) +
+      "<Installurl><OnlyUseLocalUrl>1</OnlyUseLocalUrl><Url_Install>" +
+      std::string(kThanksUrl) +
       "</Url_Install></Installurl>"
-      "<Dotnetminver>" + spec.dotnetMinVersion + "</Dotnetminver>"
-      "<Dotneturl>" + spec.dotnetUrl + "</Dotneturl>"
-      "<Url_Jump>" + std::string(kJumpUrl) + ";not-a-page</Url_Jump>"
+      "<Dotnetminver>" +
+      product.dotnetMinVersion +
+      "</Dotnetminver>"
+      "<Dotneturl>" +
+      product.dotnetUrl +
+      "</Dotneturl>"
+      "<Url_Jump>" +
+      std::string(kJumpUrl) +
+      ";not-a-page</Url_Jump>"
       "<SceneCode>e2e_scene</SceneCode>"
-      "<Dependent>" + items + "</Dependent></Product>\n");
+      "<Dependent>" +
+      items + "</Dependent></Product>\n");
 }
 
 RunOutcome E2eRunTest::Run(NuvMgr& mgr, TestWindow& window) {

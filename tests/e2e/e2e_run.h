@@ -16,7 +16,7 @@
 #include "session/session_env.h"
 #include "tools/sample-setup/package_format.h"
 
-struct DependentSpec {
+struct DependentEntry {
   std::string pid;
   std::string name;
   std::string url;
@@ -25,10 +25,10 @@ struct DependentSpec {
 };
 
 // What the product document says.
-struct ProductSpec {
+struct ProductDocument {
   std::string pid;
   std::string url;  // the local download URL, both widths
-  std::vector<DependentSpec> dependents;
+  std::vector<DependentEntry> dependents;
   std::string dotnetMinVersion{};
   std::string dotnetUrl{};
 };
@@ -56,7 +56,7 @@ class E2eRunTest : public SessionEnvTest {
   // The runtime configuration the platform server answers for the product.
   void ServeRuntime(const std::string& pid, const std::string& runtimeInner);
 
-  void UseProduct(const ProductSpec& spec);
+  void UseProduct(const ProductDocument& product);
 
   // Start-up, planning, the download thread and the install watcher, as the window runs them.
   // Declare the window before the controller: the engine may still call back while the

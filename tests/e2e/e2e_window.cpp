@@ -37,7 +37,9 @@ TestWindow::TestWindow()
         }
       }) {}
 
-TestWindow::~TestWindow() { listener_.Stop(); }
+TestWindow::~TestWindow() {
+  listener_.Stop();
+}
 
 void TestWindow::OnFinished(NuvTask& task, int32_t code) {
   NUV_LOG(3, "[INFO] NuvWnd OnFinished, result=[%d].", code);

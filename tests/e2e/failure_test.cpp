@@ -15,7 +15,7 @@ class FailedRunTest : public E2eRunTest {
  protected:
   // A product whose own package behaves as given; with digest the server names its MD5.
   std::string ServeProduct(const std::string& pid, sample_setup::Settings settings, bool digest,
-                           std::vector<DependentSpec> dependents = {},
+                           std::vector<DependentEntry> dependents = {},
                            const std::string& dotnetUrl = {}) {
     const std::string url = ServePackage("capturo-" + pid + ".run", settings);
     ServeRuntime(pid, "<version>2.0.0.0</version>" +
@@ -117,7 +117,8 @@ TEST_F(FailedRunTest, OptionalDependentThatFailsToDownloadCountsAsDone) {
 // the failed page.
 TEST_F(FailedRunTest, DownloadFailingEveryTimeReachesTheWindowAndEndsOnTheFailedPage) {
   ServeProduct("30004", SetupSettings("Capturo"), false);
-  Cloud().server.Packages().SetFaults("/pkg/capturo-30004.run", *testbed::ParseFaults("status:500"));
+  Cloud().server.Packages().SetFaults("/pkg/capturo-30004.run",
+                                      *testbed::ParseFaults("status:500"));
 
   TestWindow window;
   NuvMgr mgr;
@@ -138,8 +139,7 @@ TEST_F(FailedRunTest, DownloadFailingEveryTimeReachesTheWindowAndEndsOnTheFailed
 TEST_F(FailedRunTest, DotnetInstallerFailingOnItsSecondRetryIsTakenAsSuccess) {
   sample_setup::Settings netfx = SetupSettings("NetFx");
   netfx.Set("exit_code", "1");
-  ServeProduct("30005", SetupSettings("Capturo"), false, {},
-               ServePackage("netfx.run", netfx));
+  ServeProduct("30005", SetupSettings("Capturo"), false, {}, ServePackage("netfx.run", netfx));
 
   TestWindow window;
   NuvMgr mgr;

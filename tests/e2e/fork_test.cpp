@@ -24,8 +24,10 @@ using ForkRunTest = E2eRunTest;
 TEST_F(ForkRunTest, LastDownloadStartsTheForkInstanceWithTheHostValues) {
   const std::string url = ServePackage("capturo-30006.run", SetupSettings("Capturo"));
   ServeRuntime("30006", "<version>2.0.0.0</version>");
-  UseProduct({"30006", url,
-              {{"10819", "Veltrin Motif Hub", Cloud().Base() + "/pkg/motifhub.run", "false", "1"}}});
+  UseProduct(
+      {"30006",
+       url,
+       {{"10819", "Veltrin Motif Hub", Cloud().Base() + "/pkg/motifhub.run", "false", "1"}}});
 
   TestWindow window;
   NuvMgr mgr;
@@ -40,9 +42,9 @@ TEST_F(ForkRunTest, LastDownloadStartsTheForkInstanceWithTheHostValues) {
   EXPECT_EQ(Fields(lines[0]),
             (std::vector<std::string>{self, "OnlyForkInstallDependent=1", "HostLang=en",
                                       "HostVersion=2.0.0.0", "HostHwnd=" + hwnd}));
-  EXPECT_TRUE(Logged("[INFO] Fork install dependent: \n \"" + self +
-                     "\" OnlyForkInstallDependent=1 HostLang=en HostVersion=2.0.0.0 HostHwnd=" +
-                     hwnd));
+  EXPECT_TRUE(
+      Logged("[INFO] Fork install dependent: \n \"" + self +
+             "\" OnlyForkInstallDependent=1 HostLang=en HostVersion=2.0.0.0 HostHwnd=" + hwnd));
 }
 
 }  // namespace

@@ -27,7 +27,8 @@ class WholeRunTest : public E2eRunTest {
     const testbed::PackageInfo main = Served("capturo.run");
     ServeRuntime(kPid, "<version>2.0.0.0</version><download_url_x64>" + url +
                            "</download_url_x64><md5_64>" + main.md5 + "</md5_64>");
-    UseProduct({kPid, url, {{kHelperPid, "Helper", ServePackage("helper.run", SetupSettings("Helper"))}}});
+    UseProduct(
+        {kPid, url, {{kHelperPid, "Helper", ServePackage("helper.run", SetupSettings("Helper"))}}});
   }
 
   // Waits until the collector holds a record of every one of these events.
@@ -87,7 +88,8 @@ TEST_F(WholeRunTest, InstallsStartsTheProductOpensThePagesAndReports) {
   std::set<std::u16string> texts;
   for (const std::u16string& t : window.CopyTexts()) texts.insert(t);
   EXPECT_EQ(texts.size(), 2u);
-  EXPECT_TRUE(texts.count(u"{\"pid\":\"e2e\",\"event\":\"installed\",\"time\":\"1\",\"data\":\"Capturo\"}"));
+  EXPECT_TRUE(texts.count(
+      u"{\"pid\":\"e2e\",\"event\":\"installed\",\"time\":\"1\",\"data\":\"Capturo\"}"));
 
   // The after page: the product starts from its folder, the pages open in the registered browser.
   ASSERT_TRUE(mgr.StartProduct());
@@ -110,6 +112,8 @@ TEST_F(WholeRunTest, InstallsStartsTheProductOpensThePagesAndReports) {
   const std::string report = Cloud().platform->TrackReports()[0].body;
   EXPECT_NE(report.find("\"is_first_install\":1"), std::string::npos);
   EXPECT_NE(report.find("\"installstate\":\"2000\""), std::string::npos) << report;
+  // The installers' texts arrived through the window's socket and went into the report.
+  EXPECT_NE(report.find("installed,1,Capturo"), std::string::npos) << report;
 
   // What the cloud saw: one runtime request, one series post, the events of the run.
   const std::vector<std::string> queries = Cloud().platform->RuntimeQueries();
@@ -124,17 +128,16 @@ TEST_F(WholeRunTest, InstallsStartsTheProductOpensThePagesAndReports) {
   EXPECT_EQ(series, 1);
   EXPECT_TRUE(WaitForEvents({"downloader_config", "downloader_download", "downloader_install",
                              "start_product", "downloader_web"}));
-  const std::set<std::string> known = {"downloader_config", "downloader_download",
-                                       "downloader_install", "downloader_dns", "start_product",
-                                       "downloader_web"};
+  const std::set<std::string> known = {"downloader_config",  "downloader_download",
+                                       "downloader_install", "downloader_dns",
+                                       "start_product",      "downloader_web"};
   for (const std::string& name : EventNames()) EXPECT_TRUE(known.count(name)) << name;
   // Besides: the retention query of the planning, and HTTP DNS, which the engine asks because a
   // host with a port ("127.0.0.2:PORT") is no name the system resolver knows.
-  EXPECT_EQ(UnexpectedRequests({"/rest/v2/downloader/", "/api/v1/prodweb/trk",
-                                testbed::ServiceApiSide::kTokenPath,
-                                testbed::ServiceApiSide::kSeriesPath,
-                                testbed::ServiceApiSide::kRecoveryPath, "/resolve", "/sa",
-                                "/pkg/capturo.run", "/pkg/helper.run"}),
+  EXPECT_EQ(UnexpectedRequests(
+                {"/rest/v2/downloader/", "/api/v1/prodweb/trk", testbed::ServiceApiSide::kTokenPath,
+                 testbed::ServiceApiSide::kSeriesPath, testbed::ServiceApiSide::kRecoveryPath,
+                 "/resolve", "/sa", "/pkg/capturo.run", "/pkg/helper.run"}),
             std::vector<std::string>{});
 }
 

@@ -21,18 +21,16 @@ bool LooksLikeSwitch(const std::u16string& url) {
 }  // namespace
 
 bool NuvMgr::OpenPage(const std::u16string& url, bool thankYouPage) {
-  const std::u16string browser = platform::FindPreferredBrowser();
-  int result = 0;
-  if (LooksLikeSwitch(url)) {
-    result = platform::kShellFileNotFound;
-    NUV_LOG(3, "[INFO] browser open url=[%s], ret=[%d].", WideToUtf8(url).c_str(), result);
-  } else if (!browser.empty()) {
+  const bool refused = LooksLikeSwitch(url);
+  const std::u16string browser = refused ? u"" : platform::FindPreferredBrowser();
+  int result = platform::kShellFileNotFound;
+  if (!browser.empty()) {
     // The address reaches the browser as one argument: a blank or a quote in a server-sent
     // address must not become a browser switch.
     result = platform::ShellOpen(browser, nuv::os::QuoteArgument(url), u"");
     NUV_LOG(3, "[INFO] priority browser open url=[%s], ret=[%d].", WideToUtf8(url).c_str(), result);
   } else {
-    result = platform::ShellOpen(url, u"", u"");
+    if (!refused) result = platform::ShellOpen(url, u"", u"");
     NUV_LOG(3, "[INFO] browser open url=[%s], ret=[%d].", WideToUtf8(url).c_str(), result);
   }
   if (thankYouPage) {

@@ -26,8 +26,8 @@ void PublishStartResult(int result) {
 bool NuvMgr::StartProduct() {
   NuvTask* task = FindStartupTask(*this);
   if (!task) return false;
-  // Without an argument the product starts the way the desktop would start it: as the desktop
-  // user, never with our root rights.
+  // The shell runs it as the desktop user, never with our root rights; without an argument that
+  // is the desktop's own way of starting the product.
   const int result = platform::ShellOpen(task->productPath, task->productArg, task->installFolder);
   NUV_LOG(3, "[INFO] startup ret=[%d]:\n product=[%s] \n arg=[%s] \n dir=[%s]", result,
           WideToUtf8(task->productPath).c_str(), WideToUtf8(task->productArg).c_str(),

@@ -210,16 +210,20 @@ void E2eRunTest::Close(NuvMgr& mgr) {
   if (mgr.SessionSummary()) GetReportDataStore().SendTrackReport();
 }
 
+std::vector<std::string> E2eRunTest::Lines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::istringstream in(ReadWholeFile(path));
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
 std::vector<std::string> E2eRunTest::WaitForLines(const std::string& path, size_t count,
                                                   std::chrono::milliseconds limit) const {
-  std::vector<std::string> lines;
   const auto deadline = std::chrono::steady_clock::now() + limit;
   for (;;) {
-    lines.clear();
-    std::istringstream in(ReadWholeFile(path));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::vector<std::string> lines = Lines(path);
     if (lines.size() >= count || std::chrono::steady_clock::now() > deadline) return lines;
-    // A file another process appends to has no condition to wait on; poll it briefly.
+    // A file another process appends to has no condition to wait on; look again shortly.
     std::this_thread::sleep_for(20ms);
   }
 }

@@ -70,6 +70,7 @@ class E2eRunTest : public SessionEnvTest {
   std::string BrowserRecord() const { return Root() + "browser.txt"; }
   std::string ForkRecord() const { return Root() + "fork.txt"; }
 
+  static std::vector<std::string> Lines(const std::string& path);
   // Lines of a record file once it holds at least count lines (waiting up to limit).
   std::vector<std::string> WaitForLines(const std::string& path, size_t count,
                                         std::chrono::milliseconds limit) const;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <set>
 
@@ -62,6 +63,13 @@ TEST_F(WholeRunTest, InstallsStartsTheProductOpensThePagesAndReports) {
   const std::string productFolder = InstallFolder() + "Veltrin/Capturo/";
   EXPECT_TRUE(std::filesystem::exists(productFolder + "Capturo"));
   EXPECT_TRUE(std::filesystem::exists(Prefix() + "/opt/Veltrin/Helper/Helper"));
+  char hwnd[16];
+  std::snprintf(hwnd, sizeof hwnd, "%X", window.Handle());
+  EXPECT_EQ(Lines(productFolder + "setup-args.txt"),
+            (std::vector<std::string>{
+                "/VERYSILENT", "/NOPAGE", "/LANG=en", "/LOG=" + Root() + "tmp/NUV-10707.log",
+                "/installpath:", productFolder, "/DIR=" + productFolder,
+                std::string("/NUVWIN=") + hwnd, "/PID=10707", "/SCENE_CODE=e2e_scene"}));
   for (uint32_t pid : {10707u, 20001u}) {
     std::u16string version;
     EXPECT_TRUE(platform::GetInstalledVersion(u"Veltrin", pid, version)) << pid;

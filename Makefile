@@ -29,7 +29,8 @@ asan:
 	@$(MAKE) --no-print-directory test BUILD=build-asan CMAKE_FLAGS="-DNUV_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug"
 
 tsan:
-	@$(MAKE) --no-print-directory test BUILD=build-tsan CMAKE_FLAGS="-DNUV_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug"
+	@TSAN_OPTIONS="suppressions=$(CURDIR)/tests/support/tsan.supp $${TSAN_OPTIONS:-}" \
+	$(MAKE) --no-print-directory test BUILD=build-tsan CMAKE_FLAGS="-DNUV_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug"
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -14,7 +14,9 @@
 
 namespace {
 
-std::string KeyFor(const char* prefix, int taskId) { return prefix + std::to_string(taskId); }
+std::string KeyFor(const char* prefix, int taskId) {
+  return prefix + std::to_string(taskId);
+}
 
 // A notification for an id the plan does not hold is dropped with a warning.
 NuvTask* KnownTask(NuvMgr& mgr, int taskId) {

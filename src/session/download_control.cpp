@@ -52,17 +52,16 @@ void NuvMgr::RestartTask(int32_t taskId) {
   task->installEnd = 0;
   task->installState = kStateNone;
   task->installCode = 0;
-  task->forceInstall = true;
   task->connections = 0;
   task->bufferSize = 0;
-  // A download that is tried again is not held to a digest.
-  task->SetMd5List(u"");
+  // The task keeps its digests and its force-install flag: a package that failed its check must
+  // not be run (as root) on the next try, and an optional dependent stays optional.
   {
     std::lock_guard<std::mutex> hold(tablesLock_);
     md5Matched_.erase(taskId);
   }
-  downloader->AddTask(task->url.c_str(), task->folder, u"0", taskId, task->expectedVersion, u"",
-                      0);
+  downloader->AddTask(task->url.c_str(), task->folder, u"0", taskId, task->expectedVersion,
+                      task->Md5List(), 0);
 }
 
 bool NuvMgr::Md5Matched(int32_t taskId) const {

@@ -22,10 +22,10 @@ bool NuvMgr::ForkInstallDependent() {
     hostVersion = task->PackageVersion();
     break;
   }
-  const std::u16string commandLine =
-      u"\"" + Utf8ToWide(nuv::os::ModulePath()) + u"\" OnlyForkInstallDependent=1 HostLang=" +
-      language + u" HostVersion=" + hostVersion +
-      u" HostHwnd=" + Utf8ToWide(std::to_string(mainWnd));
+  const std::u16string commandLine = u"\"" + Utf8ToWide(nuv::os::ModulePath()) +
+                                     u"\" OnlyForkInstallDependent=1 HostLang=" + language +
+                                     u" HostVersion=" + hostVersion + u" HostHwnd=" +
+                                     Utf8ToWide(std::to_string(mainWnd));
   NUV_LOG(3, "[INFO] Fork install dependent: \n %s", WideToUtf8(commandLine).c_str());
   return platform::StartProcess(commandLine, true);
 }

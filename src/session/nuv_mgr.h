@@ -230,9 +230,9 @@ class NuvMgr : public ns_NUK::IDownloaderManagerCallBack {
   // The window's receiver (not owned); set by the window before the first download.
   std::atomic<NuvNotifyHandler*> notifyHandler{nullptr};
   std::unique_ptr<ns_NUK::IDownloaderManager> downloader;
-  int64_t packageSize = 0;         // the main package's size as the probe found it; 0 unknown
-  bool dependentByFork = false;    // some dependent is installed by the fork instance
-  bool isFirstInstall = true;      // no installed copy of the product was found
+  int64_t packageSize = 0;       // the main package's size as the probe found it; 0 unknown
+  bool dependentByFork = false;  // some dependent is installed by the fork instance
+  bool isFirstInstall = true;    // no installed copy of the product was found
   std::atomic<int64_t> firstRetryTime{0};
   // The close-time offer's service client; planning hands it the product context.
   RetentionClient retention;
@@ -253,11 +253,11 @@ class NuvMgr : public ns_NUK::IDownloaderManagerCallBack {
 
   std::atomic<bool> forkStarted_{false};  // the fork instance is started once per run
 
-  mutable std::mutex tablesLock_;      // guards the two tables below
-  std::map<int32_t, int32_t> md5Matched_;  // task id -> 1: its package matched a digest
+  mutable std::mutex tablesLock_;           // guards the two tables below
+  std::map<int32_t, int32_t> md5Matched_;   // task id -> 1: its package matched a digest
   std::map<int32_t, int32_t> errorCounts_;  // download code + 1000 / install code + 2000 -> count
-  std::mutex countsLock_;              // guards the two counts below
-  std::map<std::string, int32_t> connectionCounts_;  // address -> connections started on it
+  std::mutex countsLock_;                   // guards the two counts below
+  std::map<std::string, int32_t> connectionCounts_;   // address -> connections started on it
   std::map<std::u16string, int32_t> urlStartCounts_;  // URL -> downloads started of it
 
   void ReadProductValues(XmlDocument& doc);

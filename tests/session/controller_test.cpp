@@ -185,7 +185,7 @@ TEST_F(ControllerCallbacksTest, SummaryOverEveryTask) {
   ReportDataStore& store = GetReportDataStore();
   EXPECT_EQ(store.GetReportValue("packagesize"), "1000");
   EXPECT_EQ(store.GetReportValue("downstatus"), "3");
-  EXPECT_EQ(store.GetReportValue("downtime"), "20");  // 90 .. 110
+  EXPECT_EQ(store.GetReportValue("downtime"), "20");   // 90 .. 110
   EXPECT_EQ(store.GetReportValue("downspeed"), "75");  // 1500 bytes / 20 s
   EXPECT_EQ(store.GetReportValue("installtime"), "30");
   EXPECT_EQ(store.GetReportValue("dotnetdownstate"), "2");
@@ -261,10 +261,11 @@ TEST_F(ControllerDownloadTest, SeveralTasksAtOnce) {
   EXPECT_TRUE(Logged("[INFO] prepare download, task_id=[71]."));
 }
 
-TEST_F(ControllerDownloadTest, RestartKeepsAVerifiedPackageAndDropsTheDigestOtherwise) {
+TEST_F(ControllerDownloadTest, RestartKeepsAVerifiedPackageAndItsDigestOtherwise) {
   NuvTask& good = Package(80, kTaskProduct, 512 << 10);
   NuvTask& bad = Package(81, kTaskDependent, 512 << 10, false);
   bad.SetMd5List(u"00000000000000000000000000000000");
+  bad.forceInstall = false;
   mgr_->StartDownTask(kTaskProduct);
   mgr_->StartDownTask(kTaskDependent);
   ASSERT_TRUE(handler_.WaitFinished(2));
@@ -278,18 +279,23 @@ TEST_F(ControllerDownloadTest, RestartKeepsAVerifiedPackageAndDropsTheDigestOthe
   EXPECT_EQ(good.installState, kStateNone);
   EXPECT_EQ(good.downloadState, kStateSucceeded);
 
-  // The failed one downloads again, without the digest that failed it.
+  // The failed one downloads again, still held to its digest (so it fails again rather than
+  // being accepted unchecked) and still optional.
   bad.installState = kStateFailed;
-  bad.forceInstall = false;
   mgr_->RestartTask(81);
-  EXPECT_TRUE(bad.Md5List().empty());
-  EXPECT_TRUE(bad.forceInstall);
+  EXPECT_EQ(bad.Md5List(), u"00000000000000000000000000000000");
+  EXPECT_FALSE(bad.forceInstall);
   EXPECT_EQ(bad.installState, kStateNone);
   ASSERT_TRUE(handler_.WaitFinished(3));
-  EXPECT_EQ(handler_.Finished().back(), std::make_pair(81, 0));
-  EXPECT_EQ(bad.downloadState, kStateSucceeded);
-  for (size_t i = getsBefore; i < server_.Requests().size(); ++i)
+  EXPECT_EQ(handler_.Finished().back(), std::make_pair(81, 0));  // optional: nothing to do
+  EXPECT_EQ(bad.downloadState, kStateFailed);
+  EXPECT_EQ(bad.downloadCode, 11);
+  bool fetchedAgain = false;
+  for (size_t i = getsBefore; i < server_.Requests().size(); ++i) {
     EXPECT_EQ(server_.Requests()[i].path.find("/pkg/p80"), std::string::npos);
+    fetchedAgain = fetchedAgain || server_.Requests()[i].path == "/pkg/p81.bin";
+  }
+  EXPECT_TRUE(fetchedAgain);
 }
 
 }  // namespace

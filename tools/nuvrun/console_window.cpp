@@ -62,8 +62,8 @@ void ConsoleWindow::OnDownloadProgress(int64_t total, int64_t downloaded, int32_
 }
 
 void ConsoleWindow::OnInstall(NuvTask& task, int32_t code) {
-  Say("   installer of %s (task %d) ended with %d\n", WideToUtf8(task.productName).c_str(),
-      task.id, code);
+  Say("   installer of %s (task %d) ended with %d\n", WideToUtf8(task.productName).c_str(), task.id,
+      code);
 }
 
 void ConsoleWindow::Rearm(int32_t taskId) {

@@ -24,17 +24,6 @@ std::string LocalTimeStamp() {
   return text;
 }
 
-// UTF-16 little-endian code units, no byte-order mark.
-std::string Utf16Bytes(const std::u16string& text) {
-  std::string bytes;
-  bytes.reserve(text.size() * 2);
-  for (char16_t unit : text) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  return bytes;
-}
-
 }  // namespace
 
 std::u16string NuvMgr::WriteHostInfoFile() {
@@ -55,6 +44,6 @@ std::u16string NuvMgr::WriteHostInfoFile() {
 
   NUV_LOG(3, "[INFO] host info path=[%s]", path.c_str());
   NUV_LOG(3, "[INFO] host info=[%s]", text.c_str());
-  if (!nuv::os::WriteFileWithMode(path, Utf16Bytes(Utf8ToWide(text)), 0644)) return {};
+  if (!nuv::os::WriteFileWithMode(path, WideToUtf16LeBytes(Utf8ToWide(text)), 0644)) return {};
   return Utf8ToWide(path);
 }

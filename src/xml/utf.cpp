@@ -133,3 +133,25 @@ std::string WideToUtf8(std::u16string_view text) {
   WideToUtf8(text.data(), text.size(), out.data());
   return out;
 }
+
+std::string WideToUtf16LeBytes(std::u16string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size() * 2);
+  for (char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
+std::u16string Utf16LeBytesToWide(std::string_view bytes) {
+  std::u16string text;
+  text.reserve(bytes.size() / 2);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto unit = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                            static_cast<unsigned char>(bytes[i + 1]) << 8);
+    if (unit == u'\0') break;
+    text.push_back(unit);
+  }
+  return text;
+}

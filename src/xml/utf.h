@@ -15,3 +15,8 @@ std::u16string Utf8ToWide(std::string_view bytes);
 // becomes '?'. With out == nullptr only counts.
 size_t WideToUtf8(const char16_t* text, size_t count, char* out);
 std::string WideToUtf8(std::u16string_view text);
+
+// UTF-16 code units as little-endian bytes, without byte-order mark or terminator, as files and
+// window messages carry them; and back, ending at a NUL unit (a trailing odd byte is dropped).
+std::string WideToUtf16LeBytes(std::u16string_view text);
+std::u16string Utf16LeBytesToWide(std::string_view bytes);

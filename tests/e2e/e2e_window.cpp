@@ -6,6 +6,7 @@
 
 #include "analytics/report_data_store.h"
 #include "shell/log/simple_log.h"
+#include "xml/utf.h"
 
 namespace {
 
@@ -13,15 +14,6 @@ namespace {
 uint32_t NextHandle() {
   static std::atomic<uint32_t> counter{0};
   return 0x4E000000u | ((static_cast<uint32_t>(getpid()) & 0xFFFFu) << 8) | (++counter & 0xFFu);
-}
-
-std::u16string TextOf(const std::string& payload) {
-  std::u16string text(payload.size() / 2, u'\0');
-  for (size_t i = 0; i < text.size(); ++i)
-    text[i] = static_cast<char16_t>(static_cast<unsigned char>(payload[2 * i]) |
-                                    static_cast<unsigned char>(payload[2 * i + 1]) << 8);
-  while (!text.empty() && text.back() == u'\0') text.pop_back();
-  return text;
 }
 
 }  // namespace
@@ -32,7 +24,7 @@ TestWindow::TestWindow()
         if (frame.message == nuv::os::kMsgInstallerProgress) {
           percents_.push_back(frame.wParam);
         } else if (frame.message == nuv::os::kMsgCopyData && !frame.payload.empty()) {
-          copyTexts_.push_back(TextOf(frame.payload));
+          copyTexts_.push_back(Utf16LeBytesToWide(frame.payload));
           GetReportDataStore().AddInstallerMessage(copyTexts_.back());
         }
       }) {}

@@ -61,3 +61,17 @@ TEST(WideToUtf8, Encoding) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Utf16LeBytes, RoundTripEndsAtNulAndDropsAnOddByte) {
+  const std::u16string text = u"A\u00E9\U0001F600";
+  const std::string bytes = WideToUtf16LeBytes(text);
+  EXPECT_EQ(bytes, std::string("A\0\xE9\0\x3D\xD8\x00\xDE", 8));
+  EXPECT_EQ(Utf16LeBytesToWide(bytes), text);
+  EXPECT_EQ(Utf16LeBytesToWide(bytes + std::string("\0\0x\0", 4)), text);  // message terminator
+  EXPECT_EQ(Utf16LeBytesToWide(bytes + "x"), text);
+  EXPECT_EQ(Utf16LeBytesToWide(""), u"");
+}
+
+}  // namespace

@@ -31,12 +31,7 @@ void ConsoleWindow::OnWindowFrame(const nuv::os::WindowFrame& frame) {
   if (frame.message == nuv::os::kMsgInstallerProgress) {
     Say("   installer progress %llu%%\n", static_cast<unsigned long long>(frame.wParam));
   } else if (frame.message == nuv::os::kMsgCopyData) {
-    // UTF-16, NUL-terminated.
-    std::u16string text(frame.payload.size() / 2, u'\0');
-    for (size_t i = 0; i < text.size(); ++i)
-      text[i] = static_cast<char16_t>(static_cast<unsigned char>(frame.payload[2 * i]) |
-                                      (static_cast<unsigned char>(frame.payload[2 * i + 1]) << 8));
-    while (!text.empty() && text.back() == u'\0') text.pop_back();
+    const std::u16string text = Utf16LeBytesToWide(frame.payload);
     Say("   installer says \"%s\"\n", WideToUtf8(text).c_str());
   }
 }

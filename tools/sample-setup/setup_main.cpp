@@ -88,21 +88,6 @@ bool ReadSelf(std::string* program, Settings* settings) {
   return ok;
 }
 
-std::string Utf16Bytes(const std::string& utf8) {
-  std::u16string wide = Utf8ToWide(utf8);
-  wide.push_back(u'\0');
-  return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
-}
-
-std::string FromUtf16Bytes(const std::string& bytes) {
-  std::u16string wide(bytes.size() / 2, u'\0');
-  for (size_t i = 0; i < wide.size(); ++i) {
-    wide[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                    static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-  }
-  return WideToUtf8(wide);
-}
-
 int RunProduct(const Settings& settings, int argc, char** argv) {
   std::string record = settings.Get("start_record");
   if (record.empty()) record = nuv::os::ModulePath() + ".started";
@@ -207,7 +192,7 @@ int RunSetup(const std::string& program, const Settings& settings,
   for (const std::string& a : args) log.Line("Switch: " + a);
   if (!sw.hostInfoPath.empty()) {
     std::optional<std::string> info = nuv::os::ReadFile(sw.hostInfoPath);
-    log.Line(info ? "Host info: " + FromUtf16Bytes(*info)
+    log.Line(info ? "Host info: " + WideToUtf8(Utf16LeBytesToWide(*info))
                   : "Host info file missing: " + sw.hostInfoPath);
   }
   uint32_t pid = static_cast<uint32_t>(settings.GetNumber("pid"));
@@ -229,7 +214,8 @@ int RunSetup(const std::string& program, const Settings& settings,
   if (exitCode == 0 && !WriteRegistryRecord(settings, pid, dir, log)) exitCode = 1;
   progress.Report(100);
   uint32_t window = sample_setup::ParseWindowHandle(sw.window);
-  if (window && !nuv::os::SendCopyData(window, 0, Utf16Bytes(settings.Get("copydata")))) {
+  if (window && !nuv::os::SendCopyData(
+                    window, 0, WideToUtf16LeBytes(Utf8ToWide(settings.Get("copydata")) + u'\0'))) {
     log.Line("Window did not take the text");
   }
   log.Line("Exit code " + std::to_string(exitCode));

@@ -5,6 +5,7 @@
 #include "analytics/report_data_store.h"
 #include "session/nuv_mgr.h"
 #include "session/session_clock.h"
+#include "session/task_track.h"
 
 namespace {
 
@@ -19,8 +20,7 @@ struct Span {
   // Whole seconds; an unfinished phase ends now.
   int64_t Seconds(int64_t now) const {
     if (start <= 0) return 0;
-    const int64_t last = end == 0 ? now : end;
-    return last > start ? last - start : 0;
+    return SpanSeconds(start, end == 0 ? now : end);
   }
 };
 

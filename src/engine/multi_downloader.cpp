@@ -89,7 +89,9 @@ bool CMultiDownloader::ResumeAll() {
 }
 
 int64_t CMultiDownloader::Write(int64_t offset, int64_t length, const void* data) {
-  return file_.Write(offset, length, data);
+  const int64_t written = file_.Write(offset, length, data);
+  if (RunningDigest* digest = digest_.get()) digest->NoteWrite(offset);
+  return written;
 }
 
 bool CMultiDownloader::Send(int type, intptr_t payload, int extra1, int extra2) {
@@ -236,10 +238,13 @@ CMultiDownloader::AttemptEnd CMultiDownloader::RunAttempt() {
   }
   if (result_.load() == kResultCancelled) SaveResumeRecord();
   file_.CloseFile();
+  if (digest_) digest_->Settle(SettledPrefix());
   const std::string temp = TempPath();
   if (result_.load() == kResultOk) CutResumeRecord();
-  if (result_.load() == kResultOk && CheckFileSize(temp, true) &&
-      (expectedMd5_.size() < 4 || CheckFileMd5(temp, true))) {
+  const bool verified = result_.load() == kResultOk && CheckFileSize(temp, true) &&
+                        (expectedMd5_.size() < 4 || MatchMd5(FinishedDigest(temp), true));
+  digest_.reset();
+  if (verified) {
     nuv::os::UnlinkFile(targetPath_, nullptr);
     int error = 0;
     if (nuv::os::RenameFile(temp, targetPath_, error)) {
@@ -280,6 +285,7 @@ bool CMultiDownloader::PrepareAttempt() {
       return false;
     }
     needed_ = ranges;
+    StartRunningDigest(temp, total);
     for (const auto& [first, last] : ranges) StartConnection(first, last, bufferSize_, {});
     cached_.store(CachedBytes(total, ranges));
     NUV_LOG(3, "[INFO] multi, total=[%lld], cached=[%lld], undownloaded=[%lld].",
@@ -294,6 +300,7 @@ bool CMultiDownloader::PrepareAttempt() {
     return false;
   }
   needed_[0] = total - 1;
+  StartRunningDigest(temp, total);
   if (rangeMode_) {
     const int64_t part = (total + connectionCount_ - 1) / connectionCount_;
     // A small file gives fewer ranges than connections; none may start past the last byte.
@@ -461,9 +468,22 @@ bool CMultiDownloader::CheckFileSize(const std::string& path, bool report) {
   return false;
 }
 
+void CMultiDownloader::StartRunningDigest(const std::string& temp, int64_t total) {
+  digest_.reset();
+  if (expectedMd5_.size() >= 4) digest_ = std::make_unique<RunningDigest>(temp, total);
+}
+
+std::string CMultiDownloader::FinishedDigest(const std::string& temp) {
+  std::string digest = digest_ ? digest_->Finish() : std::string();
+  return digest.empty() ? FileMd5(temp) : digest;
+}
+
 bool CMultiDownloader::CheckFileMd5(const std::string& path, bool report) {
   if (expectedMd5_.size() < 3) return false;
-  const std::string digest = FileMd5(path);
+  return MatchMd5(FileMd5(path), report);
+}
+
+bool CMultiDownloader::MatchMd5(const std::string& digest, bool report) {
   if (report) Send(kNotifyFileMd5, reinterpret_cast<intptr_t>(digest.c_str()));
   if (!digest.empty() && expectedMd5_.find(digest) != std::string::npos) {
     NUV_LOG(3, "[INFO] multi, check md5 ok.");

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "engine/host_resolution.h"
 #include "engine/package_file.h"
 #include "engine/range_connection.h"
+#include "engine/running_digest.h"
 
 namespace ns_NUK {
 
@@ -70,7 +72,9 @@ class CMultiDownloader : public IFileWriter, private IResolveTarget {
   void ProgressPass(bool allowSave);
   void SaveResumeRecord();
   bool CutResumeRecord();
-  bool Covered();
+  // The first byte from which the temporary file is not known to hold its final bytes.
+  int64_t SettledPrefix();
+  bool Covered() { return SettledPrefix() >= total_.load(); }
   void JoinConnections();
   void DeleteConnections();
   void SizeByMemory();
@@ -78,6 +82,11 @@ class CMultiDownloader : public IFileWriter, private IResolveTarget {
   bool CreateTempFile(const std::string& path, int64_t size);
   bool CheckFileSize(const std::string& path, bool report);
   bool CheckFileMd5(const std::string& path, bool report);
+  bool MatchMd5(const std::string& digest, bool report);
+  // The digest of the finished temporary file: the running one when it is usable, else a pass
+  // over the file.
+  std::string FinishedDigest(const std::string& temp);
+  void StartRunningDigest(const std::string& temp, int64_t total);
   int64_t DownloadedNow(int64_t* attemptBytes);
   // False when nothing was delivered (notifications off or no observer).
   bool Send(int type, intptr_t payload = 0, int extra1 = 0, int extra2 = 0);
@@ -117,6 +126,9 @@ class CMultiDownloader : public IFileWriter, private IResolveTarget {
   int connectionCount_ = kConnectionCount;
   int bufferSize_ = kBufferSize;
   PackageFile file_;
+  // Hashes the temporary file while the attempt runs, when there is a digest to check against.
+  // Replaced only while no transfer thread runs; transfer threads report their writes to it.
+  std::unique_ptr<RunningDigest> digest_;
   uint32_t trafficBaseline_ = 0;
   uint64_t bytesBaseline_ = 0;
   std::map<int64_t, int64_t> needed_;  // the ranges this attempt must bring in

@@ -82,6 +82,7 @@ void CMultiDownloader::ProgressPass(bool allowSave) {
 
 bool CMultiDownloader::PollCycle() {
   ProgressPass(true);
+  if (digest_) digest_->Settle(SettledPrefix());
   std::vector<RangeConnection*> collected;
   bool more = false;
   {
@@ -261,24 +262,28 @@ bool CMultiDownloader::CutResumeRecord() {
   return false;
 }
 
-bool CMultiDownloader::Covered() {
-  std::vector<std::pair<int64_t, int64_t>> got;
+int64_t CMultiDownloader::SettledPrefix() {
+  std::vector<std::pair<int64_t, int64_t>> have;
   {
     std::lock_guard<std::mutex> guard(listLock_);
     for (RangeConnection* c : connections_)
-      if (c->Saved() > 0) got.emplace_back(c->StartOffset(), c->StartOffset() + c->Saved() - 1);
+      if (c->Saved() > 0) have.emplace_back(c->StartOffset(), c->StartOffset() + c->Saved() - 1);
   }
-  std::sort(got.begin(), got.end());
+  // The bytes outside this attempt's ranges were kept from an earlier run.
+  const int64_t total = total_.load();
+  int64_t from = 0;
   for (const auto& [first, last] : needed_) {
-    int64_t next = first;  // first byte not yet known to be saved
-    for (const auto& [a, b] : got) {
-      if (a > next) break;
-      if (b >= next) next = b + 1;
-      if (next > last) break;
-    }
-    if (next <= last) return false;
+    if (first > from) have.emplace_back(from, first - 1);
+    from = last + 1;
   }
-  return true;
+  if (from < total) have.emplace_back(from, total - 1);
+  std::sort(have.begin(), have.end());
+  int64_t next = 0;
+  for (const auto& [first, last] : have) {
+    if (first > next) break;
+    if (last >= next) next = last + 1;
+  }
+  return next < total ? next : total;
 }
 
 void CMultiDownloader::JoinConnections() {

@@ -48,6 +48,35 @@ std::optional<int64_t> FindKey(const Connection& db, const KeyPath& key) {
   return find.Int(0);
 }
 
+enum class Access {
+  kRead,
+  kWrite,
+  // Writes only to a store that exists: a delete never creates one.
+  kWriteExisting,
+};
+
+// A key found in its open store.
+struct OpenedKey {
+  Connection db;
+  KeyPath key;
+  int64_t id;
+};
+
+// Parses the path, opens the store for the access and finds the key; empty when any step fails.
+// Values live only below the root, so `valueKey` refuses the root path.
+std::optional<OpenedKey> OpenExistingKey(const std::string& dbPath, Hive hive, View view,
+                                         const std::u16string& path, Access access,
+                                         bool valueKey) {
+  auto key = ParseKeyPath(hive, view, path);
+  if (!key || (valueKey && key->folded.empty()) || dbPath.empty()) return std::nullopt;
+  if (access == Access::kWriteExisting && !Connection::ForRead(dbPath).ok()) return std::nullopt;
+  Connection db = access == Access::kRead ? Connection::ForRead(dbPath) : Connection::ForWrite(dbPath);
+  if (!db.ok()) return std::nullopt;
+  const auto id = FindKey(db, *key);
+  if (!id) return std::nullopt;
+  return OpenedKey{std::move(db), std::move(*key), *id};
+}
+
 // Names from a query whose first column is a name, in row order.
 bool CollectNames(Statement& query, std::vector<std::u16string>* names) {
   if (!query.ok()) return false;
@@ -207,10 +236,7 @@ const std::string& RegistryStore::DatabasePath(Hive hive) const {
 }
 
 bool RegistryStore::OpenKey(Hive hive, View view, const std::u16string& path) const {
-  const auto key = ParseKeyPath(hive, view, path);
-  if (!key || DatabasePath(hive).empty()) return false;
-  const Connection db = Connection::ForRead(DatabasePath(hive));
-  return db.ok() && FindKey(db, *key).has_value();
+  return OpenExistingKey(DatabasePath(hive), hive, view, path, Access::kRead, false).has_value();
 }
 
 bool RegistryStore::CreateKey(Hive hive, View view, const std::u16string& path) const {
@@ -245,45 +271,33 @@ bool RegistryStore::CreateKey(Hive hive, View view, const std::u16string& path) 
 
 bool RegistryStore::EnumSubKeys(Hive hive, View view, const std::u16string& path,
                                 std::vector<std::u16string>* names) const {
-  const auto key = ParseKeyPath(hive, view, path);
-  if (!key || DatabasePath(hive).empty()) return false;
-  const Connection db = Connection::ForRead(DatabasePath(hive));
-  if (!db.ok()) return false;
-  const auto id = FindKey(db, *key);
-  if (!id) return false;
+  const auto found = OpenExistingKey(DatabasePath(hive), hive, view, path, Access::kRead, false);
+  if (!found) return false;
   // Below the root, a key's children share its view; at the root both the shared keys and the
   // view's own "Software" are children.
-  Statement list(db.handle(),
+  Statement list(found->db.handle(),
                  "SELECT name FROM keys WHERE parent=?1 AND (?1<>0 OR view=0 OR view=?2) "
                  "ORDER BY id");
-  list.BindInt(1, *id);
+  list.BindInt(1, found->id);
   list.BindInt(2, registry_detail::RootChildView(hive, view));
   return CollectNames(list, names);
 }
 
 bool RegistryStore::EnumValues(Hive hive, View view, const std::u16string& path,
                                std::vector<std::u16string>* names) const {
-  const auto key = ParseKeyPath(hive, view, path);
-  if (!key || DatabasePath(hive).empty()) return false;
-  const Connection db = Connection::ForRead(DatabasePath(hive));
-  if (!db.ok()) return false;
-  const auto id = FindKey(db, *key);
-  if (!id) return false;
-  Statement list(db.handle(), "SELECT name FROM vals WHERE key=?1 ORDER BY id");
-  list.BindInt(1, *id);
+  const auto found = OpenExistingKey(DatabasePath(hive), hive, view, path, Access::kRead, false);
+  if (!found) return false;
+  Statement list(found->db.handle(), "SELECT name FROM vals WHERE key=?1 ORDER BY id");
+  list.BindInt(1, found->id);
   return CollectNames(list, names);
 }
 
 bool RegistryStore::QueryValue(Hive hive, View view, const std::u16string& path,
                                const std::u16string& name, RegValue* value) const {
-  const auto key = ParseKeyPath(hive, view, path);
-  if (!key || key->folded.empty() || DatabasePath(hive).empty()) return false;
-  const Connection db = Connection::ForRead(DatabasePath(hive));
-  if (!db.ok()) return false;
-  const auto id = FindKey(db, *key);
-  if (!id) return false;
-  Statement query(db.handle(), "SELECT type, data FROM vals WHERE key=?1 AND folded=?2");
-  query.BindInt(1, *id);
+  const auto found = OpenExistingKey(DatabasePath(hive), hive, view, path, Access::kRead, true);
+  if (!found) return false;
+  Statement query(found->db.handle(), "SELECT type, data FROM vals WHERE key=?1 AND folded=?2");
+  query.BindInt(1, found->id);
   query.BindText(2, FoldName(name));
   if (!query.NextRow() || !KnownType(query.Int(0))) return false;
   if (value) *value = ReadData(query, static_cast<RegType>(query.Int(0)), 1);
@@ -292,61 +306,51 @@ bool RegistryStore::QueryValue(Hive hive, View view, const std::u16string& path,
 
 bool RegistryStore::SetValue(Hive hive, View view, const std::u16string& path,
                              const std::u16string& name, const RegValue& value) const {
-  const auto key = ParseKeyPath(hive, view, path);
-  if (!key || key->folded.empty() || DatabasePath(hive).empty()) return false;
-  Connection db = Connection::ForWrite(DatabasePath(hive));
-  if (!db.ok()) return false;
-  const auto id = FindKey(db, *key);
-  if (!id) return false;
+  auto found = OpenExistingKey(DatabasePath(hive), hive, view, path, Access::kWrite, true);
+  if (!found) return false;
   // The first spelling of a name stays, as Windows keeps it.
-  Statement upsert(db.handle(),
+  Statement upsert(found->db.handle(),
                    "INSERT INTO vals(key, name, folded, type, data) VALUES(?1,?2,?3,?4,?5) "
                    "ON CONFLICT(key, folded) DO UPDATE SET type=excluded.type, data=excluded.data");
-  upsert.BindInt(1, *id);
+  upsert.BindInt(1, found->id);
   upsert.BindText(2, ToUtf8(name));
   upsert.BindText(3, FoldName(name));
   upsert.BindInt(4, static_cast<int64_t>(value.type));
   if (!BindData(upsert, 5, value) || !upsert.Run()) return false;
-  return db.Commit();
+  return found->db.Commit();
 }
 
 bool RegistryStore::DeleteValue(Hive hive, View view, const std::u16string& path,
                                 const std::u16string& name) const {
-  const auto key = ParseKeyPath(hive, view, path);
-  if (!key || key->folded.empty() || DatabasePath(hive).empty()) return false;
-  if (!Connection::ForRead(DatabasePath(hive)).ok()) return false;  // never create it to delete
-  Connection db = Connection::ForWrite(DatabasePath(hive));
-  if (!db.ok()) return false;
-  const auto id = FindKey(db, *key);
-  if (!id) return false;
-  Statement erase(db.handle(), "DELETE FROM vals WHERE key=?1 AND folded=?2");
-  erase.BindInt(1, *id);
+  auto found =
+      OpenExistingKey(DatabasePath(hive), hive, view, path, Access::kWriteExisting, true);
+  if (!found) return false;
+  Statement erase(found->db.handle(), "DELETE FROM vals WHERE key=?1 AND folded=?2");
+  erase.BindInt(1, found->id);
   erase.BindText(2, FoldName(name));
-  if (!erase.Run() || sqlite3_changes(db.handle()) == 0) return false;
-  return db.Commit();
+  if (!erase.Run() || sqlite3_changes(found->db.handle()) == 0) return false;
+  return found->db.Commit();
 }
 
 bool RegistryStore::DeleteKey(Hive hive, View view, const std::u16string& path) const {
-  const auto key = ParseKeyPath(hive, view, path);
-  if (!key || key->folded.empty() || DatabasePath(hive).empty()) return false;
-  if (!Connection::ForRead(DatabasePath(hive)).ok()) return false;
-  Connection db = Connection::ForWrite(DatabasePath(hive));
-  if (!db.ok() || !FindKey(db, *key)) return false;
+  auto found =
+      OpenExistingKey(DatabasePath(hive), hive, view, path, Access::kWriteExisting, true);
+  if (!found) return false;
   // The key and every path below it: "a\b" and "a\b\..." but not "a\bc". '\' + 1 is ']'.
-  const std::string& self = key->folded.back();
+  const std::string& self = found->key.folded.back();
   static constexpr const char* kSubtree =
       "SELECT id FROM keys WHERE view=?1 AND (path=?2 OR (path>=?3 AND path<?4))";
   const std::string deleteValues = std::string("DELETE FROM vals WHERE key IN (") + kSubtree + ")";
   const std::string deleteKeys = std::string("DELETE FROM keys WHERE id IN (") + kSubtree + ")";
   for (const std::string& sql : {deleteValues, deleteKeys}) {
-    Statement erase(db.handle(), sql.c_str());
-    erase.BindInt(1, key->view);
+    Statement erase(found->db.handle(), sql.c_str());
+    erase.BindInt(1, found->key.view);
     erase.BindText(2, self);
     erase.BindText(3, self + "\\");
     erase.BindText(4, self + "]");
     if (!erase.Run()) return false;
   }
-  return db.Commit();
+  return found->db.Commit();
 }
 
 }  // namespace nuv::os

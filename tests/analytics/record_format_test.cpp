@@ -9,12 +9,15 @@
 #include "analytics/sdk/object_node.h"
 #include "analytics/sdk/record.h"
 #include "analytics/sdk/validation.h"
+#include "stderr_capture.h"
 
 using analytics_sdk::PropertiesNode;
 using analytics_sdk::utils::DateTime;
 using analytics_sdk::utils::ObjectNode;
 
 namespace {
+
+using trackertest::StderrOf;
 
 // Local time is part of the date-time form; pin it for these tests.
 class UtcZone {
@@ -36,13 +39,6 @@ class UtcZone {
   std::string old_;
   bool had_ = false;
 };
-
-template <typename F>
-std::string StderrOf(F&& f) {
-  testing::internal::CaptureStderr();
-  f();
-  return testing::internal::GetCapturedStderr();
-}
 
 }  // namespace
 

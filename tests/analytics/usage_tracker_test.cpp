@@ -11,20 +11,11 @@
 #include "analytics/analytics_servers.h"
 #include "analytics/sdk/record.h"
 #include "analytics/usage_tracker.h"
+#include "stderr_capture.h"
 #include "tracker_env.h"
 
 using analytics::UsageTracker;
-
-namespace {
-
-template <typename F>
-std::string StderrOf(F&& f) {
-  testing::internal::CaptureStderr();
-  f();
-  return testing::internal::GetCapturedStderr();
-}
-
-}  // namespace
+using trackertest::StderrOf;
 
 TEST_F(TrackerTest, EventsRaisedBeforeInitArriveAfterItInOrderAndByteForByte) {
   UsageTracker tracker(StagingPath());

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Downloads one 1 GiB random file from nginx on loopback with nuvget, aria2c and curl in turn, under
-# three server profiles, and prints median wall time, MB/s, CPU seconds and peak RSS per tool with
+# three server profiles (the 40 ms one through netem, or through tools/delay_proxy where the kernel
+# has no netem), and prints median wall time, MB/s, CPU seconds and peak RSS per tool with
 # the ratios nuvget/aria2c. Never run by CI.
 #   bench/engine/run.sh [BUILD_DIR]     env: RUNS (default 3), SIZE_MB (default 1024)
 set -uo pipefail
@@ -10,6 +11,10 @@ RUNS=${RUNS:-3}
 SIZE_MB=${SIZE_MB:-1024}
 OUT="$(cd "$(dirname "$0")/.." && pwd)/out/engine"
 PORT=18480
+# The port the tools download from: nginx's own, or the delay proxy's in front of it.
+DL_PORT=$PORT
+PROXY="$BUILD/tools/delay_proxy/delay_proxy"
+PROXY_PORT=18481
 # The endpoint table on loopback: a host with a port is no name the system resolver knows, and the
 # HTTP DNS fallback must not leave this machine.
 export NUV_RESOURCE_DIR="$(cd "$(dirname "$0")/../.." && pwd)/tests/fixtures/loopback"
@@ -51,9 +56,20 @@ CONF
 }
 stop_nginx() { kill "$NGINX_PID" 2>/dev/null; wait "$NGINX_PID" 2>/dev/null; }
 
+# A 20 ms one-way delay (40 ms round trip, 4 MiB window per direction) in front of nginx.
+start_proxy() {
+  : >"$OUT/delay_proxy.out"
+  "$PROXY" --listen "127.0.0.1:$PROXY_PORT" --upstream "127.0.0.1:$PORT" --delay-ms 20 \
+    >"$OUT/delay_proxy.out" &
+  PROXY_PID=$!
+  for _ in $(seq 50); do grep -q '^listening on' "$OUT/delay_proxy.out" && break; sleep 0.1; done
+  DL_PORT=$PROXY_PORT
+}
+stop_proxy() { kill "$PROXY_PID" 2>/dev/null; wait "$PROXY_PID" 2>/dev/null; DL_PORT=$PORT; }
+
 # One timed download; nuvget and aria2c both verify the MD5 (curl cannot). Prints "wall cpu rssKB ok".
 timed() {
-  local prefix=$1 tool=$2 url="http://127.0.0.1:$PORT/pkg.bin"
+  local prefix=$1 tool=$2 url="http://127.0.0.1:$DL_PORT/pkg.bin"
   rm -rf "$OUT/dl" && mkdir -p "$OUT/dl"
   local cmd
   case $tool in
@@ -73,9 +89,11 @@ timed() {
 
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 
+# $4 = "proxy" to download through the delay proxy.
 run_profile() {
-  local name=$1 directives=$2 prefix=$3
+  local name=$1 directives=$2 prefix=$3 via=${4:-}
   start_nginx "$name" "$directives" "$prefix"
+  [ "$via" = proxy ] && start_proxy
   echo
   echo "profile: $name"
   printf '  %-8s %9s %9s %9s %10s %s\n' tool wall_s MB/s cpu_s rss_MB verified
@@ -98,20 +116,26 @@ run_profile() {
   done
   printf '  nuvget/aria2c: wall %.2f, cpu %.2f (below 1 is better)\n' \
     "$(echo "${W[nuvget]} / ${W[aria2c]}" | bc -l)" "$(echo "${C[nuvget]} / ${C[aria2c]}" | bc -l)"
+  [ "$via" = proxy ] && stop_proxy
   stop_nginx
 }
 
 echo "file: ${SIZE_MB} MiB, md5 $MD5, median of $RUNS runs"
 run_profile unlimited "" ""
 run_profile "limit_rate 4m per connection" "limit_rate 4m;" ""
+netem=0
 if ip netns add nuvbench 2>/dev/null; then
   ip netns exec nuvbench ip link set lo up
   if ip netns exec nuvbench tc qdisc add dev lo root netem delay 20ms 2>/dev/null; then
     run_profile "40 ms round trip (netem)" "" "ip netns exec nuvbench"
-  else
-    echo; echo "profile: 40 ms round trip: skipped, this machine's kernel has no netem qdisc"
+    netem=1
   fi
   ip netns del nuvbench
-else
-  echo; echo "profile: 40 ms round trip: skipped, no network namespaces here"
+fi
+if [ $netem = 0 ]; then
+  if [ -x "$PROXY" ]; then
+    run_profile "40 ms round trip (user-space delay proxy)" "" "" proxy
+  else
+    echo; echo "profile: 40 ms round trip: skipped, no netem qdisc here and delay_proxy is not built ($PROXY)"
+  fi
 fi

@@ -19,9 +19,9 @@ using std::chrono::milliseconds;
 namespace {
 
 std::vector<std::string> Args(int upstreamPort, int delayMs, std::size_t window = 0) {
-  std::vector<std::string> args = {"--listen", "127.0.0.1:0", "--upstream",
-                                   "127.0.0.1:" + std::to_string(upstreamPort), "--delay-ms",
-                                   std::to_string(delayMs)};
+  std::vector<std::string> args = {"--listen",   "127.0.0.1:0",
+                                   "--upstream", "127.0.0.1:" + std::to_string(upstreamPort),
+                                   "--delay-ms", std::to_string(delayMs)};
   if (window) args.insert(args.end(), {"--window", std::to_string(window)});
   return args;
 }

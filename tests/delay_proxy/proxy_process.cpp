@@ -84,7 +84,8 @@ ProxyProcess::ProxyProcess(const std::vector<std::string>& args) {
   std::string line;
   char c = 0;
   pollfd p{out[0], POLLIN, 0};
-  while (pid_ > 0 && line.size() < 200 && poll(&p, 1, kDeadlineMs) == 1 && read(out[0], &c, 1) == 1) {
+  while (pid_ > 0 && line.size() < 200 && poll(&p, 1, kDeadlineMs) == 1 &&
+         read(out[0], &c, 1) == 1) {
     if (c == '\n') {
       std::sscanf(line.c_str(), "listening on 127.0.0.1:%d", &port_);
       break;

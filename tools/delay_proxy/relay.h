@@ -15,7 +15,8 @@ class Relay {
 
   // Takes ownership of the accepted `clientFd` and registers it with `epollFd`; each socket's
   // epoll data is `tag + side`.
-  Relay(int epollFd, uint64_t tag, int clientFd, const Options& options, Clock::time_point accepted);
+  Relay(int epollFd, uint64_t tag, int clientFd, const Options& options,
+        Clock::time_point accepted);
   ~Relay();
   Relay(const Relay&) = delete;
   Relay& operator=(const Relay&) = delete;

@@ -3,12 +3,14 @@
 # three server profiles (the 40 ms one through netem, or through tools/delay_proxy where the kernel
 # has no netem), and prints median wall time, MB/s, CPU seconds and peak RSS per tool with
 # the ratios nuvget/aria2c. Never run by CI.
-#   bench/engine/run.sh [BUILD_DIR]     env: RUNS (default 3), SIZE_MB (default 1024)
+#   bench/engine/run.sh [BUILD_DIR]     env: RUNS (default 3), SIZE_MB (default 1024),
+#   PROFILES (default "unlimited throttled latency": the profiles to run)
 set -uo pipefail
 BUILD=$(cd "${1:-build}" && pwd)
 NUVGET="$BUILD/tools/nuvget/nuvget"
 RUNS=${RUNS:-3}
 SIZE_MB=${SIZE_MB:-1024}
+PROFILES=${PROFILES:-unlimited throttled latency}
 OUT="$(cd "$(dirname "$0")/.." && pwd)/out/engine"
 PORT=18480
 # The port the tools download from: nginx's own, or the delay proxy's in front of it.
@@ -121,8 +123,10 @@ run_profile() {
 }
 
 echo "file: ${SIZE_MB} MiB, md5 $MD5, median of $RUNS runs"
-run_profile unlimited "" ""
-run_profile "limit_rate 4m per connection" "limit_rate 4m;" ""
+wanted() { [[ " $PROFILES " == *" $1 "* ]]; }
+wanted unlimited && run_profile unlimited "" ""
+wanted throttled && run_profile "limit_rate 4m per connection" "limit_rate 4m;" ""
+wanted latency || exit 0
 netem=0
 if ip netns add nuvbench 2>/dev/null; then
   ip netns exec nuvbench ip link set lo up

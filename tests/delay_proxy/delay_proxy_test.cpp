@@ -81,6 +81,23 @@ TEST(DelayProxy, RelaysBothWaysAndPassesEachEnd) {
   ExpectCleanStop(proxy);
 }
 
+// A long answer through a window that fills and reopens hundreds of times: reading must resume
+// every time the acknowledgements return, also when they return between two turns of the loop.
+TEST(DelayProxy, LongAnswerThroughASmallWindowNeverStalls) {
+  const std::string down = RandomBytes(8 << 20, 3);
+  OneShotServer server([&](int fd) { SendAll(fd, down); });
+  ProxyProcess proxy(Args(server.Port(), 1, 32 * 1024));
+  ASSERT_TRUE(proxy.Listening());
+  int fd = ConnectLoopback(proxy.Port());
+  ASSERT_GE(fd, 0);
+  std::string clientGot;
+  EXPECT_TRUE(ReceiveAll(fd, clientGot));
+  close(fd);
+  EXPECT_EQ(clientGot.size(), down.size());
+  EXPECT_TRUE(clientGot == down);
+  ExpectCleanStop(proxy);
+}
+
 // Like a real link: the connect's round trip, then the request's and the answer's ways.
 TEST(DelayProxy, FirstAnswerComesTwoRoundTripsAfterConnect) {
   constexpr int kDelayMs = 40;

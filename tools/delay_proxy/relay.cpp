@@ -85,7 +85,13 @@ std::optional<Clock::time_point> Relay::NextWake(Clock::time_point now) {
   for (Side from : {kClient, kUpstream}) {
     bool canWrite = !blocked_[from] && (from == kUpstream || upstream_ == Upstream::kConnected);
     if (canWrite) wake = Earliest(wake, queue_[from].FrontDue());
-    if (WindowFull(from, now)) wake = Earliest(wake, queue_[from].NextAck());
+    // Reading that waits for the window to reopen is registered again only by Pump. The window
+    // may have reopened since Pump last looked (an acknowledgement fell due in between): then
+    // Pump must run at once, or the relay would wait for a readiness that is not being watched.
+    const bool readable = from == kClient || upstream_ == Upstream::kConnected;
+    if (readable && !readEnd_[from] && !(interest_[from] & EPOLLIN)) {
+      wake = Earliest(wake, WindowFull(from, now) ? queue_[from].NextAck() : now);
+    }
   }
   return wake;
 }

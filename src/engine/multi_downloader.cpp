@@ -226,10 +226,13 @@ CMultiDownloader::AttemptEnd CMultiDownloader::RunAttempt() {
   // that no buffer is flushed after either.
   JoinConnections();
   ProgressPass(false);
+  // With every transfer thread ended, this is final: it judges the attempt and feeds the hash.
+  const int64_t settled = SettledPrefix();
+  if (digest_) digest_->Settle(settled);
   if (cancelled_.load()) result_.store(kResultCancelled);
   if (result_.load() != kResultCancelled) {
     // Success means every byte of the attempt's ranges was received and saved.
-    if (Covered()) {
+    if (settled >= total_.load()) {
       result_.store(kResultOk);
     } else if (result_.load() == kResultOk) {
       result_.store(lastFailure_ != 0 ? lastFailure_ : kResultReceive);
@@ -238,7 +241,6 @@ CMultiDownloader::AttemptEnd CMultiDownloader::RunAttempt() {
   }
   if (result_.load() == kResultCancelled) SaveResumeRecord();
   file_.CloseFile();
-  if (digest_) digest_->Settle(SettledPrefix());
   const std::string temp = TempPath();
   if (result_.load() == kResultOk) CutResumeRecord();
   const bool verified = result_.load() == kResultOk && CheckFileSize(temp, true) &&

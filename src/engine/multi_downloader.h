@@ -74,7 +74,6 @@ class CMultiDownloader : public IFileWriter, private IResolveTarget {
   bool CutResumeRecord();
   // The first byte from which the temporary file is not known to hold its final bytes.
   int64_t SettledPrefix();
-  bool Covered() { return SettledPrefix() >= total_.load(); }
   void JoinConnections();
   void DeleteConnections();
   void SizeByMemory();

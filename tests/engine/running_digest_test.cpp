@@ -4,11 +4,11 @@
 
 #include <chrono>
 #include <fstream>
-#include <random>
 #include <thread>
 
 #include "engine/file_digest.h"
 #include "engine/running_digest.h"
+#include "platform/os/random.h"
 #include "engine_temp_dir.h"
 
 namespace {
@@ -17,13 +17,6 @@ using enginetest::TempDir;
 
 constexpr int64_t kMiB = 1 << 20;
 constexpr int64_t kSize = 3 * kMiB + 12345;  // several read blocks and a short last one
-
-std::string RandomBytes(int64_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(static_cast<size_t>(n), '\0');
-  for (char& c : s) c = static_cast<char>(gen());
-  return s;
-}
 
 void WriteAt(const std::string& path, int64_t offset, const std::string& bytes) {
   std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
@@ -45,7 +38,8 @@ class RunningDigestTest : public ::testing::Test {
   void SetUp() override {
     path_ = dir_.File("pkg.bin.~P2S");
     enginetest::WriteAll(path_, std::string(static_cast<size_t>(kSize), '\0'));
-    content_ = RandomBytes(kSize, 7);
+    content_ = nuv::os::RandomBytes(static_cast<size_t>(kSize)).value_or(std::string());
+    ASSERT_EQ(content_.size(), static_cast<size_t>(kSize));
   }
   // Writes the content's bytes [from, to) at their place.
   void Fill(int64_t from, int64_t to) {

@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "platform/registry.h"
-#include "service/http/api_base.h"
+#include "http/api_base.h"
 #include "xml/utf.h"
 
 namespace analytics {

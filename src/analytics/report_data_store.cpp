@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "platform/endpoints.h"
-#include "service/http/curl_request.h"
-#include "shell/log/simple_log.h"
+#include "http/curl_request.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "analytics/os_properties.h"
 #include "platform/os/folders.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 
 namespace analytics {
 

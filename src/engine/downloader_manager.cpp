@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 
 namespace ns_NUK {
 

@@ -1,7 +1,7 @@
 #include "engine/host_resolver.h"
 
 #include "engine/downloader_types.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace ns_NUK {

@@ -8,9 +8,9 @@
 
 #include "platform/os/dns_cache.h"
 #include "platform/os/resolver.h"
-#include "service/http/curl_request.h"
-#include "service/http/http_dns.h"
-#include "shell/log/simple_log.h"
+#include "http/curl_request.h"
+#include "http/http_dns.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace ns_NUK {

@@ -10,7 +10,7 @@
 #include "engine/resume_record.h"
 #include "platform/os/memory.h"
 #include "platform/os/sized_file.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace ns_NUK {

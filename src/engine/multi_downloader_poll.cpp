@@ -9,7 +9,7 @@
 #include "platform/os/memory.h"
 #include "platform/os/sized_file.h"
 #include "platform/os/tcp_stats.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 #include <cerrno>

@@ -5,7 +5,7 @@
 #include "platform/os/file_holders.h"
 #include "platform/os/files.h"
 #include "platform/os/sized_file.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 
 namespace ns_NUK {
 

@@ -7,7 +7,7 @@
 #include <new>
 
 #include "engine/engine_timings.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 
 namespace ns_NUK {
 

@@ -5,7 +5,7 @@
 
 #include "engine/file_digest.h"
 #include "platform/os/sized_file.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 
 namespace ns_NUK {
 

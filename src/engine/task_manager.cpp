@@ -5,7 +5,7 @@
 #include <new>
 
 #include "engine/multi_downloader.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace ns_NUK {

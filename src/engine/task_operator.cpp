@@ -1,6 +1,6 @@
 #include "engine/task_operator.h"
 
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 
 namespace ns_NUK {
 

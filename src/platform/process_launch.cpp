@@ -11,7 +11,7 @@
 #include "platform/os/folders.h"
 #include "platform/os/process.h"
 #include "platform/os/window_socket.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace platform {

@@ -3,10 +3,10 @@
 #include "platform/os/files.h"
 #include "platform/registry.h"
 #include "service/client_token.h"
-#include "service/http/api_request.h"
+#include "http/api_request.h"
 #include "service/json_reply.h"
-#include "shell/log/log_folder.h"
-#include "shell/log/simple_log.h"
+#include "log/log_folder.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "platform/version_text.h"
-#include "service/http/api_request.h"
+#include "http/api_request.h"
 #include "service/json_reply.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 
 std::string TokenRequestBody() {
   return std::string("{\"grant_type\":\"client_credentials\",\"app_secret\":\"") + kAppSecret +

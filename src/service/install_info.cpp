@@ -1,9 +1,9 @@
 #include "service/install_info.h"
 
 #include "service/client_token.h"
-#include "service/http/api_request.h"
+#include "http/api_request.h"
 #include "service/json_reply.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 
 namespace {
 

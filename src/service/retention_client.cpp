@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "service/client_token.h"
-#include "service/http/api_base.h"
+#include "http/api_base.h"
 #include "service/json_reply.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

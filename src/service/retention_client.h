@@ -6,7 +6,7 @@
 #include <string>
 
 #include "service/client_token.h"
-#include "service/http/curl_request.h"
+#include "http/curl_request.h"
 
 class RetentionClient {
  public:

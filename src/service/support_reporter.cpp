@@ -1,8 +1,8 @@
 #include "service/support_reporter.h"
 
-#include "service/http/api_request.h"
+#include "http/api_request.h"
 #include "service/json_reply.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

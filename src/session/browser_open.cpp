@@ -6,7 +6,7 @@
 #include "platform/os/cmdline_split.h"
 #include "platform/process_launch.h"
 #include "session/nuv_mgr.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

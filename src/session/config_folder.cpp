@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/folder_utils.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

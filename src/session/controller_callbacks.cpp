@@ -9,7 +9,7 @@
 #include "session/nuv_mgr.h"
 #include "session/session_clock.h"
 #include "session/task_track.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "platform/os/files.h"
 #include "service/log_reporter.h"
 #include "session/nuv_mgr.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 void NuvMgr::StartDownTask(int32_t type) {

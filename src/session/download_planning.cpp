@@ -12,7 +12,7 @@
 #include "session/config_number.h"
 #include "session/install_root.h"
 #include "session/nuv_mgr.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "session/nuv_mgr.h"
 #include "session/server_config.h"
 #include "session/startup_task.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "platform/os/folders.h"
 #include "platform/process_launch.h"
 #include "session/nuv_mgr.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 bool NuvMgr::ForkInstallDependent() {

@@ -10,7 +10,7 @@
 #include "service/json_reply.h"
 #include "session/nuv_mgr.h"
 #include "session/server_config.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "analytics/report_data_store.h"
 #include "platform/os/folders.h"
 #include "session/nuv_mgr.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

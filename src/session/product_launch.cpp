@@ -8,7 +8,7 @@
 #include "platform/registry.h"
 #include "session/nuv_mgr.h"
 #include "session/startup_task.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

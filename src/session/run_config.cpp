@@ -4,7 +4,7 @@
 
 #include "session/config_number.h"
 #include "session/nuv_mgr.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 #include "xml/xml_document.h"
 

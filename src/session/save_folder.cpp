@@ -3,7 +3,7 @@
 #include "platform/folder_utils.h"
 #include "session/config_folder.h"
 #include "session/nuv_mgr.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

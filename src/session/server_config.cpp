@@ -8,10 +8,10 @@
 #include "platform/endpoints.h"
 #include "platform/registry.h"
 #include "platform/version_text.h"
-#include "service/http/curl_request.h"
+#include "http/curl_request.h"
 #include "session/config_number.h"
 #include "session/nuv_mgr.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 #include "xml/xml_document.h"
 

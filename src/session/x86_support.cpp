@@ -1,5 +1,5 @@
 #include "session/nuv_mgr.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 bool NuvMgr::IsNotSupportX86() {

@@ -16,7 +16,7 @@
 #include "platform/os/folders.h"
 #include "shell/crash_dump.h"
 #include "shell/crash_locate.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "platform/os/locale.h"
 #include "platform/os/resources.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 #include "xml/xml_document.h"
 

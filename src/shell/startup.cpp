@@ -15,8 +15,8 @@
 #include "shell/command_line.h"
 #include "shell/crash_handler.h"
 #include "shell/language_table.h"
-#include "shell/log/log_folder.h"
-#include "shell/log/simple_log.h"
+#include "log/log_folder.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

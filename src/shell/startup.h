@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/log/log_folder.h"  // ChooseLogFolder
+#include "log/log_folder.h"  // ChooseLogFolder
 
 class NuvMgr;
 class LanguageTable;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "xml/xml_chars.h"
 #include "xml/xml_scanner.h"
 #include "xml/xml_text.h"
 

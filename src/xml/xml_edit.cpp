@@ -1,4 +1,5 @@
 // Inserting new elements into the text while keeping the records consistent.
+#include "xml/xml_chars.h"
 #include "xml/xml_document.h"
 #include "xml/xml_scanner.h"
 #include "xml/xml_text.h"

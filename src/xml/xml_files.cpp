@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "xml/utf.h"
+#include "xml/xml_chars.h"
 #include "xml/xml_document.h"
 #include "xml/xml_text.h"
 

@@ -1,4 +1,5 @@
 // Cursor movement and reading of the current element.
+#include "xml/xml_chars.h"
 #include "xml/xml_document.h"
 #include "xml/xml_scanner.h"
 #include "xml/xml_text.h"

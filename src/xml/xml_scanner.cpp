@@ -1,10 +1,6 @@
 #include "xml/xml_scanner.h"
 
-#include "xml/xml_text.h"
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include "xml/xml_chars.h"
 
 namespace {
 
@@ -14,31 +10,6 @@ inline bool IsNameStart(char16_t c) {
 
 inline bool IsQuote(char16_t c) {
   return c == '"' || c == '\'';
-}
-
-// First of up to four characters in [p, end), or end. Text and tag bodies are the bulk of every
-// document, so this is the loop that decides parse speed.
-inline const char16_t* FindAny(const char16_t* p, const char16_t* end, char16_t a, char16_t b,
-                               char16_t c, char16_t d) {
-#ifdef __SSE2__
-  const __m128i va = _mm_set1_epi16(static_cast<short>(a));
-  const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
-  const __m128i vc = _mm_set1_epi16(static_cast<short>(c));
-  const __m128i vd = _mm_set1_epi16(static_cast<short>(d));
-  while (end - p >= 8) {
-    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i m = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(x, va), _mm_cmpeq_epi16(x, vb)),
-                             _mm_or_si128(_mm_cmpeq_epi16(x, vc), _mm_cmpeq_epi16(x, vd)));
-    int mask = _mm_movemask_epi8(m);
-    if (mask) return p + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
-    p += 8;
-  }
-#endif
-  for (; p < end; ++p) {
-    char16_t x = *p;
-    if (x == a || x == b || x == c || x == d) return p;
-  }
-  return end;
 }
 
 // The '>' of a multi-character terminator ("-->", "]]>", "?>"), searched from 'from'; the
@@ -52,7 +23,7 @@ uint32_t FindTerminator(const char16_t* text, uint32_t end, uint32_t from, char1
   const char16_t* p = text + from;
   const char16_t* stop = text + end;
   for (;;) {
-    p = FindAny(p, stop, '>', '>', '>', '>');
+    p = FindAnyXmlChar(p, stop, '>', '>', '>', '>');
     if (p == stop) return 0;
     uint32_t gt = static_cast<uint32_t>(p - base);
     if (gt >= from + need) {
@@ -72,14 +43,14 @@ uint32_t FindTagClose(const char16_t* text, uint32_t end, uint32_t tagStart, uin
   const char16_t* stop = text + end;
   const char16_t lt = stopAtLt ? u'<' : u'>';
   for (;;) {
-    p = FindAny(p, stop, '>', '"', '\'', lt);
+    p = FindAnyXmlChar(p, stop, '>', '"', '\'', lt);
     if (p == stop) return end;
     char16_t c = *p;
     if (c == '>' || c == '<') return static_cast<uint32_t>(p - text);
     const char16_t* back = p - 1;
     while (back > text + tagStart && IsXmlSpace(*back)) --back;
     if (*back == '=') {
-      const char16_t* close = FindAny(p + 1, stop, c, c, c, c);
+      const char16_t* close = FindAnyXmlChar(p + 1, stop, c, c, c, c);
       if (close == stop) return end;
       p = close + 1;
     } else {
@@ -93,10 +64,10 @@ uint32_t FindDeclarationClose(const char16_t* text, uint32_t end, uint32_t from)
   const char16_t* p = text + from;
   const char16_t* stop = text + end;
   for (;;) {
-    p = FindAny(p, stop, '>', '"', '\'', '>');
+    p = FindAnyXmlChar(p, stop, '>', '"', '\'', '>');
     if (p == stop) return 0;
     if (*p == '>') return static_cast<uint32_t>(p - text) + 1;
-    const char16_t* close = FindAny(p + 1, stop, *p, *p, *p, *p);
+    const char16_t* close = FindAnyXmlChar(p + 1, stop, *p, *p, *p, *p);
     if (close == stop) return 0;
     p = close + 1;
   }
@@ -138,7 +109,7 @@ uint32_t DocTypeNode(const char16_t* text, uint32_t end, XmlNode& node) {
     }
   };
   for (;;) {
-    const char16_t* p = FindAny(text + pos, stop, '<', '>', '<', '>');
+    const char16_t* p = FindAnyXmlChar(text + pos, stop, '<', '>', '<', '>');
     if (p == stop) break;
     uint32_t at = static_cast<uint32_t>(p - text);
     if (*p == '>') {
@@ -169,10 +140,6 @@ uint32_t DocTypeNode(const char16_t* text, uint32_t end, XmlNode& node) {
 }
 
 }  // namespace
-
-const char16_t* FindXmlChar(const char16_t* p, const char16_t* end, char16_t c) {
-  return FindAny(p, end, c, c, c, c);
-}
 
 uint32_t ScanTagNameLength(const char16_t* text, uint32_t end, uint32_t pos) {
   uint32_t i = pos;

@@ -45,19 +45,12 @@ struct XmlNode {
   uint32_t problemOffset = 0;
 };
 
-inline bool IsXmlSpace(char16_t c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
 // Scans the node at pos (pos < end) of text[0, end) and returns the offset just after it.
 // Problems are reported in node.problem; an unterminated node runs to end.
 uint32_t ScanXmlNode(const char16_t* text, uint32_t end, uint32_t pos, XmlNode& node);
 
 // Length of a tag name at pos: up to whitespace, '/' or '>' (or end).
 uint32_t ScanTagNameLength(const char16_t* text, uint32_t end, uint32_t pos);
-
-// First occurrence of c in [p, end), or end.
-const char16_t* FindXmlChar(const char16_t* p, const char16_t* end, char16_t c);
 
 // The message text of a problem ("Incorrect tag at offset 5", "Comment at offset 0 unterminated").
 void AppendScanProblemMessage(XmlScanProblem problem, uint32_t offset, std::u16string& out);

@@ -24,6 +24,3 @@ std::u16string DecodeEntities(std::u16string_view text);
 
 // Escapes < & > only.
 std::u16string EncodeEntities(std::u16string_view text);
-
-void AppendAscii(std::u16string& out, const char* ascii);
-void AppendNumber(std::u16string& out, int64_t value);

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "collector_env.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 
 namespace trackertest {
 

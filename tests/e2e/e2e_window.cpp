@@ -5,7 +5,7 @@
 #include <atomic>
 
 #include "analytics/report_data_store.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "engine/package_file.h"
 #include "engine_temp_dir.h"
 #include "platform/os/file_holders.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 
 extern char** environ;
 

@@ -10,7 +10,7 @@
 #include "engine/task_operator.h"
 #include "engine_recorder.h"
 #include "engine_temp_dir.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 
 using namespace ns_NUK;
 using enginetest::Recorder;

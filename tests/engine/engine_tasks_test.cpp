@@ -12,7 +12,7 @@
 #include "engine/resume_record.h"
 #include "engine_fixture.h"
 #include "engine_ranges.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 
 using namespace enginetest;
 using std::chrono::seconds;

@@ -9,7 +9,7 @@
 #include "engine/host_table.h"
 #include "engine/netns.h"
 #include "http/log_capture.h"
-#include "service/http/http_dns.h"
+#include "http/http_dns.h"
 #include "testbed/testbed.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "engine/host_resolver.h"
 #include "http/closed_port.h"
 #include "http/log_capture.h"
-#include "service/http/http_dns.h"
+#include "http/http_dns.h"
 
 namespace {
 

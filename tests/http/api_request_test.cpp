@@ -1,6 +1,6 @@
 // Host switching of the service API calls: primary first, one fallback request when the reply
 // does not carry "code" 0, and no memory of which host answered.
-#include "service/http/api_request.h"
+#include "http/api_request.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 
 #include "http/log_capture.h"
 #include "http/raw_server.h"
-#include "service/http/api_base.h"
+#include "http/api_base.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // CurlRequest and CurlFormDataRequest against a loopback server that keeps the raw request.
-#include "service/http/curl_request.h"
+#include "http/curl_request.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>

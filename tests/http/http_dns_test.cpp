@@ -1,5 +1,5 @@
 // HttpDnsResolve against the testbed's HTTP DNS side, which only answers correctly signed queries.
-#include "service/http/http_dns.h"
+#include "http/http_dns.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 
 class LogCapture {
  public:

@@ -6,7 +6,7 @@
 
 #include <fstream>
 
-#include "service/http/curl_request.h"
+#include "http/curl_request.h"
 #include "testbed/testbed.h"
 #include "xml/utf.h"
 

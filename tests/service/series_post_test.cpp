@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/registry.h"
-#include "service/http/api_base.h"
+#include "http/api_base.h"
 #include "session/nuv_mgr.h"
 #include "session/session_env.h"
 #include "testbed/service_api_side.h"

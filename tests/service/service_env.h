@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "platform/registry.h"
-#include "service/http/api_base.h"
+#include "http/api_base.h"
 #include "session/session_env.h"  // ScopedEnv
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "support/temp_dir.h"
 #include "testbed/service_api_side.h"
 #include "testbed/testbed.h"

@@ -5,7 +5,7 @@
 #include "platform/folder_utils.h"
 #include "platform/os/registry_store.h"
 #include "platform/registry.h"
-#include "service/http/api_base.h"
+#include "http/api_base.h"
 #include "session/nuv_mgr.h"
 #include "session/session_env.h"
 #include "xml/utf.h"

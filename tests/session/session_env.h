@@ -15,8 +15,8 @@
 
 #include "platform/os/clipboard.h"
 #include "platform/os/drives.h"
-#include "service/http/api_base.h"
-#include "shell/log/simple_log.h"
+#include "http/api_base.h"
+#include "log/simple_log.h"
 #include "support/temp_dir.h"
 
 class ScopedEnv {

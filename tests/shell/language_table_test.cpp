@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "support/temp_dir.h"
 #include "xml/utf.h"
 

@@ -8,7 +8,7 @@
 #include "engine/downloader_manager.h"
 #include "nuvget_callback.h"
 #include "platform/os/sized_file.h"
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

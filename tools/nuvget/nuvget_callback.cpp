@@ -1,6 +1,6 @@
 #include "nuvget_callback.h"
 
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 void NuvgetCallback::OnFileName(int32_t id, const std::u16string& fileName) {

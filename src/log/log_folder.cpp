@@ -1,4 +1,4 @@
-#include "shell/log/log_folder.h"
+#include "log/log_folder.h"
 
 #include "platform/os/files.h"
 #include "platform/os/folders.h"

@@ -1,10 +1,10 @@
-#include "service/http/curl_request.h"
+#include "http/curl_request.h"
 
 #include <curl/curl.h>
 
 #include <cstdlib>
 
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/log/simple_log.h"
+#include "log/simple_log.h"
 
 #include <gtest/gtest.h>
 

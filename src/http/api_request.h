@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "service/http/curl_request.h"
+#include "http/curl_request.h"
 
 // POSTs the JSON body (HTTP/1.0) to primary host + path. `warnOnSwitch` false is the quiet form
 // used by the client-token and post-info requests: it does not log the host switch.

@@ -1,4 +1,4 @@
-#include "service/http/api_base.h"
+#include "http/api_base.h"
 
 #include <optional>
 

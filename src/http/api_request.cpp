@@ -1,11 +1,11 @@
-#include "service/http/api_request.h"
+#include "http/api_request.h"
 
 #include <cjson/cJSON.h>
 
 #include <functional>
 
-#include "service/http/api_base.h"
-#include "shell/log/simple_log.h"
+#include "http/api_base.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

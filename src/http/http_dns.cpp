@@ -1,4 +1,4 @@
-#include "service/http/http_dns.h"
+#include "http/http_dns.h"
 
 #include <arpa/inet.h>
 #include <openssl/evp.h>
@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "platform/endpoints.h"
-#include "service/http/curl_request.h"
+#include "http/curl_request.h"
 #include "xml/utf.h"
 
 namespace {

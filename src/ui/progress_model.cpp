@@ -42,14 +42,14 @@ bool ProgressModel::SetInstallerPercent(uint64_t percent) {
   return true;
 }
 
-ProgressView ProgressModel::Tick(const ProgressTickInputs& inputs) {
+ProgressView ProgressModel::Tick(int installSeconds, int64_t packageSize, bool modalOpen) {
   const uint16_t a = downloadShare_.load();
   if (a < 69) {
     installCreep_ = 0;
-  } else if (!inputs.modalOpen) {
+  } else if (!modalOpen) {
     // A non-positive time would divide to infinity or below zero; the clamp keeps 0..28.
-    installCreep_ = std::clamp(installCreep_ + 30.0f / static_cast<float>(inputs.installSeconds),
-                               0.0f, kMaxInstallCreep);
+    installCreep_ = std::clamp(installCreep_ + 30.0f / static_cast<float>(installSeconds), 0.0f,
+                               kMaxInstallCreep);
   }
   const auto b = static_cast<uint16_t>(a + installCreep_);
   const double v = std::max({static_cast<double>(b), Curve(b), 1.0});
@@ -71,7 +71,7 @@ ProgressView ProgressModel::Tick(const ProgressTickInputs& inputs) {
   barShown_ = std::max(barShown_, bar);
   view.bar = barShown_;
 
-  const int seconds = RemainingSeconds(inputs.packageSize, view.shownPercent);
+  const int seconds = RemainingSeconds(packageSize, view.shownPercent);
   view.remainingMinutes = seconds / 60;
   view.remainingSeconds = seconds % 60;
   view.timeTipKey =

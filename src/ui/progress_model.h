@@ -28,12 +28,6 @@ struct ProgressView {
   const char16_t* timeTipKey = u"new_download_time_tip";
 };
 
-struct ProgressTickInputs {
-  int installSeconds = 240;  // NuvMgr::EffectiveInstallSeconds() (120..600)
-  int64_t packageSize = 0;   // the queried package size in bytes
-  bool modalOpen = false;    // a message box is open: the simulated install part holds still
-};
-
 // One per program (the highest percentage shown lives as long as the process). The two setters
 // run on other threads (one writer each); Tick and the accessors on the window thread.
 class ProgressModel {
@@ -49,8 +43,10 @@ class ProgressModel {
   // WM_INSTALLER_PROGRESS: stores the percent when it is at most 100; false (ignored) otherwise.
   bool SetInstallerPercent(uint64_t percent);
 
-  // The one-second progress tick.
-  ProgressView Tick(const ProgressTickInputs& inputs);
+  // The one-second progress tick. installSeconds: the controller's installation time
+  // (NuvMgr::EffectiveInstallSeconds); packageSize: the queried package size in bytes; while a
+  // message box is open the simulated install part holds still.
+  ProgressView Tick(int installSeconds, int64_t packageSize, bool modalOpen);
 
   uint16_t DownloadShare() const { return downloadShare_.load(); }
   float InstallCreep() const { return installCreep_; }

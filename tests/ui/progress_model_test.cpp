@@ -136,7 +136,7 @@ TEST(ProgressModel, TicksFromDownloadShareCreepAndInstallerReports) {
         EXPECT_EQ(model.SetInstallerPercent(i->percent), i->stored);
       } else {
         const auto& t = std::get<Ticks>(step);
-        for (int n = 0; n < t.count; ++n) view = model.Tick({240, c.packageSize, t.modal});
+        for (int n = 0; n < t.count; ++n) view = model.Tick(240, c.packageSize, t.modal);
       }
     }
     const Expected& w = c.want;

@@ -14,7 +14,7 @@
 #include "session/nuv_mgr.h"
 #include "shell/command_line.h"
 #include "shell/crash_handler.h"
-#include "shell/language_table.h"
+#include "lang/language_table.h"
 #include "log/log_folder.h"
 #include "log/simple_log.h"
 #include "xml/utf.h"

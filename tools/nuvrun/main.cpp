@@ -9,7 +9,7 @@
 
 #include "console_session.h"
 #include "session/nuv_mgr.h"
-#include "shell/language_table.h"
+#include "lang/language_table.h"
 #include "shell/startup.h"
 #include "xml/utf.h"
 

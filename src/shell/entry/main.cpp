@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "session/nuv_mgr.h"
-#include "shell/language_table.h"
+#include "lang/language_table.h"
 #include "shell/startup.h"
 #include "xml/utf.h"
 

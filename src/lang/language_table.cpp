@@ -1,4 +1,4 @@
-#include "shell/language_table.h"
+#include "lang/language_table.h"
 
 #include <algorithm>
 

@@ -94,7 +94,8 @@ if(NOT listed STREQUAL expected_files)
   list(REMOVE_ITEM extra ${expected_files})
   set(absent ${expected_files})
   list(REMOVE_ITEM absent ${listed})
-  set(problems "${problems}\n  NUV_SKIN_ART_FILES differs: unexpected [${extra}], absent [${absent}]")
+  set(problems
+      "${problems}\n  NUV_SKIN_ART_FILES differs: unexpected [${extra}], absent [${absent}]")
 endif()
 
 if(problems)

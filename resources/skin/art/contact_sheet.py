@@ -124,7 +124,7 @@ def success_page(s):
     s.image("background", 0, 0, 600, 400)
     s.nine("btn_hot", PILL, 204, 265, 192, 40)
     s.text(305, 291, "立即体验", 15, "#ffffff", "middle", "bold")
-    s.text(300, 342, "下载离线安装包 /root/Downloads/Capturo_Setup.exe", 14, "#7a7b7f", "middle")
+    s.text(300, 342, "下载离线安装包 /root/Downloads/Capturo_Setup.exe", 14, anchor="middle")
     s.image("minimal_hot", 536, 4)
     s.image("close_normal", 568, 4)
 
@@ -134,7 +134,8 @@ def failed_page(s):
     s.image("warn", 30, 30, 57, 57)
     s.text(105, 66, "安装失败", 18, "#464646", weight="bold")
     s.text(35, 100, "如果在安装时遇到问题，可尝试下列操作：", 12)
-    for i, t in enumerate(("1.检查网络连接是否正常", "2.清理磁盘存储空间", "3.重新下载安装程序")):
+    tips = ("1.检查网络连接是否正常", "2.清理磁盘存储空间", "3.重新下载安装程序")
+    for i, t in enumerate(tips):
         s.text(35, 125 + 20 * i, t, 12, "#464646")
     s.text(35, 195, "若无法解决，请留下联系方式并发送错误报告", 12)
     s.rect(35.5, 200.5, 530, 30, "#ffffff", "#d6dbe9")

@@ -51,6 +51,29 @@ def fmt(v):
     return f"{v:.2f}".rstrip("0").rstrip(".")
 
 
+DOWN = 'x1="0" y1="0" x2="0" y2="1"'
+DIAGONAL = 'x1="0" y1="0" x2="1" y2="1"'
+
+
+def gradient(gid, stops, geometry=DOWN, kind="linear"):
+    """A gradient definition; stops are (offset, colour) or (offset, colour, opacity)."""
+    lines = "".join(
+        f'      <stop offset="{stop[0]}" stop-color="{stop[1]}"'
+        + (f' stop-opacity="{stop[2]}"' if len(stop) > 2 else "") + "/>\n" for stop in stops)
+    return f'    <{kind}Gradient id="{gid}" {geometry}>\n{lines}    </{kind}Gradient>\n'
+
+
+def drop_shadow(fid, blur, dy, colour, opacity, margin="-20%", extent="140%"):
+    """A filter that lays a soft shadow of the shape's alpha below it."""
+    return (f'    <filter id="{fid}" x="{margin}" y="-20%" width="{extent}" height="150%">\n'
+            f'      <feGaussianBlur in="SourceAlpha" stdDeviation="{blur}"/>\n'
+            f'      <feOffset dy="{dy}" result="b"/>\n'
+            f'      <feFlood flood-color="{colour}" flood-opacity="{opacity}"/>\n'
+            '      <feComposite in2="b" operator="in"/>\n'
+            '      <feMerge><feMergeNode/><feMergeNode in="SourceGraphic"/></feMerge>\n'
+            "    </filter>\n")
+
+
 # ---- pill buttons -------------------------------------------------------------------------------
 # The skins give them corner '20,0,20,0': the 20-pixel ends are never stretched, so the image is as
 # high as the control and its round caps fit inside those ends.
@@ -61,10 +84,7 @@ def pill(w, h, fill, top=None, line=None):
     defs = ""
     paint = fill
     if top:
-        defs = (f'    <linearGradient id="g" x1="0" y1="0" x2="0" y2="1">\n'
-                f'      <stop offset="0" stop-color="{top}"/>\n'
-                f'      <stop offset="1" stop-color="{fill}"/>\n'
-                f"    </linearGradient>\n")
+        defs = gradient("g", [(0, top), (1, fill)])
         paint = "url(#g)"
     if line:
         body = (f'  <rect x="0.5" y="0.5" width="{w - 1}" height="{h - 1}" rx="{fmt((h - 1) / 2)}" '
@@ -142,7 +162,6 @@ MINIMISE = ("M7 12.5 H17", 1)
 HIDE = ("M8.5 9 L12 12.5 L15.5 9 M7.5 16.5 H16.5", 1.2)  # down into the tray
 FOLDER = ("M4.5 16.5 V7.5 a1 1 0 0 1 1 -1 H9.8 l1.5 1.5 H18.5 a1 1 0 0 1 1 1 V16.5 a1 1 0 0 1 -1 1 "
           "H5.5 a1 1 0 0 1 -1 -1 Z M4.5 10.5 H19.5", 1)
-CHEVRON_DOWN = "M8.5 10.5 L12 14 L15.5 10.5"
 TIP_CLOSE = "M4.5 4.5 L9.5 9.5 M9.5 4.5 L4.5 9.5"
 
 # Accent-coloured glyphs (the folder picker): grey at rest, accent when hot.
@@ -162,30 +181,30 @@ def field(w, h, fill, line, extra=""):
     return svg(w, h, body)
 
 
+def chevron(cx, cy, colour, up=False):
+    """A 7 x 3.5 drop-down arrow centred on cx, cy; `up` while the list is open."""
+    y0, y1 = (cy + 1.75, cy - 1.75) if up else (cy - 1.75, cy + 1.75)
+    d = f"M{fmt(cx - 3.5)} {fmt(y0)} L{fmt(cx)} {fmt(y1)} L{fmt(cx + 3.5)} {fmt(y0)}"
+    return (f'  <path d="{d}" '
+            f'fill="none" stroke="{colour}" stroke-width="1.5" stroke-linecap="round" '
+            'stroke-linejoin="round"/>\n')
+
+
 def combo(fill, line, arrow, up=False):
     # 320 x 32 like the language combo, which draws its normal image unscaled (no corner); the hot
     # and pushed images keep their right 24 pixels, the arrow, unstretched.
-    y0, y1 = (17.5, 14) if up else (14, 17.5)
-    arrow_path = (f'  <path d="M304.5 {y0} L308 {y1} L311.5 {y0}" fill="none" stroke="{arrow}" '
-                  f'stroke-width="1.5" stroke-linecap="round" stroke-linejoin="round"/>\n')
-    return field(320, 32, fill, line, arrow_path)
+    return field(320, 32, fill, line, chevron(308, 15.75, arrow, up))
 
 
 def selector(fill, line, arrow):
     # The drop-down end of a field on its own: a divider and the arrow.
     body = (f'  <rect width="24" height="32" fill="{fill}"/>\n'
-            f'  <path d="M0.5 6 V26" stroke="{line}"/>\n'
-            f'  <path d="M8.5 14.5 L12 18 L15.5 14.5" fill="none" stroke="{arrow}" '
-            f'stroke-width="1.5" stroke-linecap="round" stroke-linejoin="round"/>\n')
+            f'  <path d="M0.5 6 V26" stroke="{line}"/>\n{chevron(12, 16.25, arrow)}')
     return svg(24, 32, body)
 
 
 def select_button(fill, line, arrow):
-    body = (f'  <rect x="0.5" y="0.5" width="23" height="23" rx="3.5" fill="{fill}" '
-            f'stroke="{line}"/>\n'
-            f'  <path d="{CHEVRON_DOWN}" fill="none" stroke="{arrow}" stroke-width="1.5" '
-            f'stroke-linecap="round" stroke-linejoin="round"/>\n')
-    return svg(24, 24, body)
+    return field(24, 24, fill, line, chevron(12, 12.25, arrow))
 
 
 FIELD_STATES = {
@@ -226,10 +245,7 @@ def mark(size, x=0.0, y=0.0, simple=False):
     """
     s = size / 256
     gid = f"tile{int(size)}{'s' if simple else ''}"
-    defs = (f'    <linearGradient id="{gid}" x1="0" y1="0" x2="1" y2="1">\n'
-            f'      <stop offset="0" stop-color="#3f8dff"/>\n'
-            f'      <stop offset="1" stop-color="#1253d6"/>\n'
-            f"    </linearGradient>\n")
+    defs = gradient(gid, [(0, "#3f8dff"), (1, "#1253d6")], DIAGONAL)
     corner_w = 26 if simple else 17
     inset = 60 if simple else 58
     arm = 44 if simple else 42
@@ -306,15 +322,9 @@ def wordmark(cx, baseline, scale, colour, stroke=6):
 
 
 def background():
-    defs = ('    <radialGradient id="glow" cx="0.5" cy="0.28" r="0.62">\n'
-            f'      <stop offset="0" stop-color="{ACCENT_TINT}"/>\n'
-            f'      <stop offset="0.55" stop-color="{ACCENT_MIST}"/>\n'
-            '      <stop offset="1" stop-color="#ffffff"/>\n'
-            "    </radialGradient>\n"
-            '    <linearGradient id="fade" x1="0" y1="0" x2="0" y2="1">\n'
-            '      <stop offset="0.55" stop-color="#ffffff" stop-opacity="0"/>\n'
-            '      <stop offset="0.72" stop-color="#ffffff"/>\n'
-            "    </linearGradient>\n")
+    defs = (gradient("glow", [(0, ACCENT_TINT), (0.55, ACCENT_MIST), (1, "#ffffff")],
+                     'cx="0.5" cy="0.28" r="0.62"', "radial") +
+            gradient("fade", [(0.55, "#ffffff", 0), (0.72, "#ffffff")]))
     mark_defs, mark_body = mark(80, 280, 48)
     defs += mark_defs
     # A faint selection frame around the hero, with the handles of a capture region.
@@ -344,22 +354,9 @@ def background():
 
 
 def banner():
-    defs = ('    <linearGradient id="sky" x1="0" y1="0" x2="0" y2="1">\n'
-            f'      <stop offset="0" stop-color="{ACCENT_MIST}"/>\n'
-            f'      <stop offset="0.6" stop-color="{ACCENT_TINT}"/>\n'
-            '      <stop offset="1" stop-color="#ffffff"/>\n'
-            "    </linearGradient>\n"
-            '    <linearGradient id="screen" x1="0" y1="0" x2="1" y2="1">\n'
-            '      <stop offset="0" stop-color="#dbe7fd"/>\n'
-            '      <stop offset="1" stop-color="#c4d7fa"/>\n'
-            "    </linearGradient>\n"
-            '    <filter id="soft" x="-20%" y="-20%" width="140%" height="150%">\n'
-            '      <feGaussianBlur in="SourceAlpha" stdDeviation="7"/>\n'
-            '      <feOffset dy="6" result="b"/>\n'
-            '      <feFlood flood-color="#1a3f8a" flood-opacity="0.16"/>\n'
-            '      <feComposite in2="b" operator="in"/>\n'
-            '      <feMerge><feMergeNode/><feMergeNode in="SourceGraphic"/></feMerge>\n'
-            "    </filter>\n")
+    defs = (gradient("sky", [(0, ACCENT_MIST), (0.6, ACCENT_TINT), (1, "#ffffff")]) +
+            gradient("screen", [(0, "#dbe7fd"), (1, "#c4d7fa")], DIAGONAL) +
+            drop_shadow("soft", 7, 6, "#1a3f8a", 0.16))
     mark_defs, mark_body = mark(34, 116, 62)
     defs += mark_defs
     # The big window: a desktop seen through a screen, with a region being captured.
@@ -375,7 +372,8 @@ def banner():
               f'  <rect x="{wx + 110}" y="{wy + 11}" width="80" height="8" rx="4" '
               f'fill="{LINE_SOFT}"/>\n')
     # Hills and a sun on the screen: a picture about to be captured.
-    scene = (f'  <circle cx="{wx + 218}" cy="{wy + 72}" r="16" fill="#ffffff" fill-opacity="0.85"/>\n'
+    scene = (f'  <circle cx="{wx + 218}" cy="{wy + 72}" r="16" fill="#ffffff" '
+             'fill-opacity="0.85"/>\n'
              f'  <path d="M{wx + 10} {wy + 150} L{wx + 78} {wy + 96} L{wx + 128} {wy + 134} '
              f'L{wx + 176} {wy + 104} L{wx + 290} {wy + 160} V{wy + 180} a6 6 0 0 1 -6 6 '
              f'H{wx + 16} a6 6 0 0 1 -6 -6 Z" fill="#9dbdf6"/>\n'
@@ -440,13 +438,7 @@ def banner():
 
 
 def tip_background():
-    defs = ('    <filter id="lift" x="-10%" y="-20%" width="120%" height="150%">\n'
-            '      <feGaussianBlur in="SourceAlpha" stdDeviation="1.6"/>\n'
-            '      <feOffset dy="1.5" result="b"/>\n'
-            '      <feFlood flood-color="#8a1f14" flood-opacity="0.14"/>\n'
-            '      <feComposite in2="b" operator="in"/>\n'
-            '      <feMerge><feMergeNode/><feMergeNode in="SourceGraphic"/></feMerge>\n'
-            "    </filter>\n")
+    defs = drop_shadow("lift", 1.6, 1.5, "#8a1f14", 0.14, "-10%", "120%")
     body = (f'  <rect x="2.5" y="1.5" width="59" height="53" rx="8" fill="{TIP_FILL}" '
             f'stroke="{TIP_LINE}" filter="url(#lift)"/>\n')
     return svg(64, 60, body, defs)
@@ -491,8 +483,10 @@ def art():
     images["folder_bk"] = field(32, 32, "#ffffff", LINE)
     images["progress_background"] = svg(12, 6, '  <rect width="12" height="6" rx="3" '
                                         f'fill="{LINE_SOFT}"/>\n')
-    images["progress_fore"] = svg(12, 6, f'  <rect width="12" height="6" rx="3" fill="{ACCENT}"/>\n')
-    images["divide_horizontal"] = svg(100, 1, f'  <rect width="100" height="1" fill="{LINE_SOFT}"/>\n')
+    images["progress_fore"] = svg(12, 6, '  <rect width="12" height="6" rx="3" '
+                                  f'fill="{ACCENT}"/>\n')
+    images["divide_horizontal"] = svg(100, 1, '  <rect width="100" height="1" '
+                                      f'fill="{LINE_SOFT}"/>\n')
     images["down"] = small(8, 8, "M1.5 2.75 L4 5.25 L6.5 2.75", GREY)
     images["up"] = small(8, 8, "M1.5 5.25 L4 2.75 L6.5 5.25", GREY)
     images["tips_close_normal"] = small(14, 14, TIP_CLOSE, "#d98f87", 1.4)
@@ -504,11 +498,8 @@ def art():
     images["warn"] = status_icon(WARN, WARN_MARK)
     images["success"] = status_icon(SUCCESS, SUCCESS_MARK)
     images["ie_default"] = status_icon(ACCENT, PAGE_MARK)
-    images["bk"] = svg(64, 64, '  <rect width="64" height="64" fill="url(#g)"/>\n', (
-        '    <linearGradient id="g" x1="0" y1="0" x2="0" y2="1">\n'
-        '      <stop offset="0" stop-color="#ffffff"/>\n'
-        f'      <stop offset="1" stop-color="{FILL_SOFT}"/>\n'
-        "    </linearGradient>\n"))
+    images["bk"] = svg(64, 64, '  <rect width="64" height="64" fill="url(#g)"/>\n',
+                       gradient("g", [(0, "#ffffff"), (1, FILL_SOFT)]))
     images["banner"] = banner()
     images["background"] = background()
     images["icon"] = icon(simple=False)

@@ -12,6 +12,8 @@ packages=(
   libxml2-utils iproute2 util-linux procps
   nginx-light aria2
   xvfb clang libclang-rt-14-dev time bc
+  librsvg2-bin  # rsvg-convert draws the skin artwork from its SVG sources at build time
+  python3  # checks that the artwork's SVGs are what resources/skin/art/gen_art.py writes
   ccache  # compiler cache for developers' own build folders (-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 )
 

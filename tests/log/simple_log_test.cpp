@@ -131,16 +131,19 @@ TEST(SimpleLog, WritersReplacedAndRemovedWhileThreadsLog) {
   constexpr int kWriters = 24;
   std::atomic<bool> stop{false};
   std::atomic<long> calls{0};
+  // Bounded by time, not by a count: without a writer a call is a mere skip, and a count would
+  // run out while the writers still come and go.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t)
     threads.emplace_back([&, t] {
-      for (int i = 0; i < 1000000 && !stop.load(); ++i) {
-        NUV_LOG(3, "[INFO] thread=[%d] line=[%d] %s", t, i, "payload");
+      for (long i = 0; !stop.load() && std::chrono::steady_clock::now() < end; ++i) {
+        NUV_LOG(3, "[INFO] thread=[%d] line=[%ld] %s", t, i, "payload");
         calls.fetch_add(1);
       }
     });
-  // Every writer sees lines in flight: the next change waits for more calls than there are
-  // threads, so each thread went through the slot at least once meanwhile.
+  // Lines are in flight around every change: the next one waits for more calls than there are
+  // threads.
   auto waitForCalls = [&] {
     const long target = calls.load() + 2 * kThreads;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -159,6 +162,7 @@ TEST(SimpleLog, WritersReplacedAndRemovedWhileThreadsLog) {
   std::unique_ptr<simpleLog> current;
   for (int w = 0; w < kWriters; ++w) {
     auto next = std::make_unique<simpleLog>(dir.File("w" + std::to_string(w) + ".log"));
+    next->SetRotateOnStart(false);  // the clean-up would take the other writers' files for old logs
     next->Init();
     SetSimpleLog(next.get());  // replaces the previous writer, if any
     if (current) retire(current);

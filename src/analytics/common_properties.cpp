@@ -2,8 +2,8 @@
 
 #include <mutex>
 
-#include "platform/registry.h"
 #include "http/api_base.h"
+#include "platform/registry.h"
 #include "xml/utf.h"
 
 namespace analytics {
@@ -33,8 +33,10 @@ std::map<std::string, std::string> CommonProperties::Snapshot() const {
 }
 
 CommonProperties& GetCommonProperties() {
-  static CommonProperties properties;
-  return properties;
+  // Never destroyed, like the report store that keeps a reference to it: a crash or a late
+  // thread may still set a value while the process exits.
+  static CommonProperties* properties = new CommonProperties();
+  return *properties;
 }
 
 void PublishConfigurationProperties(CommonProperties& properties, const std::u16string& productId,

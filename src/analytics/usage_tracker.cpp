@@ -3,22 +3,31 @@
 #include <chrono>
 
 #include "analytics/os_properties.h"
-#include "platform/os/folders.h"
 #include "log/simple_log.h"
+#include "platform/os/folders.h"
 
 namespace analytics {
 
 UsageTracker::UsageTracker(std::string stagingPath) : stagingPath_(std::move(stagingPath)) {}
 
 UsageTracker::~UsageTracker() {
+  Close();
+}
+
+void UsageTracker::Close() {
   {
     std::lock_guard<std::mutex> guard(lock_);
+    if (closed_) return;
+    closed_ = true;
     stop_ = true;
     abandon_ = true;
     signaled_ = true;
   }
   wake_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  {
+    std::lock_guard<std::mutex> join(joinLock_);
+    if (thread_.joinable()) thread_.join();
+  }
 
   analytics_sdk::AnalyticsSdk* sdk = Sdk();
   if (!sdk) return;
@@ -95,6 +104,7 @@ void UsageTracker::QueueEvent(const std::string& eventName,
   if (!properties) properties = std::make_unique<analytics_sdk::PropertiesNode>();
   {
     std::lock_guard<std::mutex> guard(lock_);
+    if (closed_) return;
     const size_t sequence = pending_.size();
     pending_.emplace(sequence, std::make_pair(eventName, std::move(properties)));
     if (!threadStarted_) {
@@ -167,7 +177,9 @@ void UsageTracker::Stop() {
     std::unique_lock<std::mutex> guard(lock_);
     ended = endedCv_.wait_for(guard, std::chrono::milliseconds(5000), [this] { return ended_; });
   }
-  if (ended && thread_.joinable()) thread_.join();
+  if (!ended) return;
+  std::lock_guard<std::mutex> join(joinLock_);
+  if (thread_.joinable()) thread_.join();
 }
 
 bool UsageTracker::ThreadEnded() const {
@@ -176,8 +188,13 @@ bool UsageTracker::ThreadEnded() const {
 }
 
 UsageTracker& GetUsageTracker() {
-  static UsageTracker tracker;
-  return tracker;
+  // Never destroyed: the engine's threads may still report while the process exits, after a
+  // static tracker would be gone. Its exit work runs when the static objects are destroyed.
+  static UsageTracker* tracker = new UsageTracker();
+  static struct Closer {
+    ~Closer() { tracker->Close(); }
+  } closer;
+  return *tracker;
 }
 
 }  // namespace analytics

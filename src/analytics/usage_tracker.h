@@ -35,8 +35,7 @@ class UsageTracker {
  public:
   // An empty staging path means the temporary folder's "nuv_tracker", chosen at Init.
   explicit UsageTracker(std::string stagingPath = {});
-  // Ends the sending thread (tracking what is still pending without sending it) and writes the
-  // unsent records into the staging file.
+  // Close().
   ~UsageTracker();
   UsageTracker(const UsageTracker&) = delete;
   UsageTracker& operator=(const UsageTracker&) = delete;
@@ -48,6 +47,10 @@ class UsageTracker {
   bool Initialized() const { return initialized_.load(std::memory_order_acquire); }
   // Sets the stop flag, wakes the thread and waits at most 5 seconds for it to end.
   void Stop();
+  // Ends the sending thread (tracking what is still pending without sending it) and writes the
+  // unsent records into the staging file. Events raised afterwards are dropped; the object stays
+  // usable, so a thread still reporting while the process exits does no harm.
+  void Close();
 
   // Ignored until Init created the record layer.
   void SetSuperProperty(const std::string& name, const std::string& value);
@@ -112,10 +115,12 @@ class UsageTracker {
   bool abandon_ = false;  // process exit: track what is pending but send nothing more
   bool threadStarted_ = false;
   bool ended_ = false;
+  bool closed_ = false;
+  std::mutex joinLock_;  // serialises joining thread_ (Stop from a crash, Close at exit)
   std::thread thread_;
 };
 
-// The process-wide tracker.
+// The process-wide tracker: never destroyed, closed when the process's static objects are.
 UsageTracker& GetUsageTracker();
 
 }  // namespace analytics

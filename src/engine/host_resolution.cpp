@@ -22,8 +22,9 @@ class NoResolution : public IHostResolver {
 
 IHostResolver* GetHostResolver() {
   if (IHostResolver* r = gResolver.load()) return r;
-  static CHostResolver resolver;  // over the process-wide host table
-  return &resolver;
+  // Over the process-wide host table, and like it never destroyed: downloaders may outlive exit.
+  static CHostResolver* resolver = new CHostResolver();
+  return resolver;
 }
 
 void SetHostResolver(IHostResolver* resolver) {
@@ -31,8 +32,8 @@ void SetHostResolver(IHostResolver* resolver) {
 }
 
 IHostResolver& NoHostResolution() {
-  static NoResolution none;
-  return none;
+  static NoResolution* none = new NoResolution();  // never destroyed, as above
+  return *none;
 }
 
 }  // namespace ns_NUK

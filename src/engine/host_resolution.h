@@ -34,7 +34,7 @@ class IHostResolver {
 // The resolver downloaders use: the one installed, else the host-table resolution.
 IHostResolver* GetHostResolver();
 // Installs (or with null restores the default) the process-wide resolver; the caller keeps
-// ownership.
+// ownership. Only while no downloader runs: each one holds the pointer for its resolution.
 void SetHostResolver(IHostResolver* resolver);
 // A resolver that finds nothing and says nothing: connections use the URL's host directly.
 IHostResolver& NoHostResolution();

@@ -13,8 +13,10 @@ struct ApiBaseState {
 };
 
 ApiBaseState& State() {
-  static ApiBaseState state;
-  return state;
+  // Never destroyed: its lock is also the common properties' lock, which late threads may take
+  // while the process exits.
+  static ApiBaseState* state = new ApiBaseState();
+  return *state;
 }
 
 }  // namespace

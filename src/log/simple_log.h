@@ -2,14 +2,22 @@
 // is complete on disk after every line.
 #pragma once
 
+#include <cstdarg>
 #include <mutex>
 #include <string>
+
+struct ProcessLogSlot;
 
 class simpleLog {
  public:
   enum Level { kError = 1, kWarn = 2, kInfo = 3 };
 
   explicit simpleLog(std::string basePath);
+  // Takes the writer out of the process-wide slot if it is still there and waits for the lines
+  // other threads are writing through it, so no thread is left inside a freed writer.
+  ~simpleLog();
+  simpleLog(const simpleLog&) = delete;
+  simpleLog& operator=(const simpleLog&) = delete;
 
   // Rotates the previous run's file to a dated name and keeps at most five matching files.
   void Init();
@@ -23,6 +31,9 @@ class simpleLog {
   void SetRotateOnStart(bool rotate) { rotateOnStart_ = rotate; }
 
  private:
+  friend struct ProcessLogSlot;
+
+  void LogArgs(const char* format, va_list args);
   void CleanUpOldLogs() const;
   void RotateCurrentFile() const;
 
@@ -31,15 +42,23 @@ class simpleLog {
   std::string basePath_;
   bool disabled_ = false;
   bool rotateOnStart_ = true;
+  int slotUsers_ = 0;  // lines being written through the process-wide slot; the slot's lock
 };
 
-// The one writer of the process, or null before the start-up created it (and in most tests).
+// The installed writer, or null before the start-up created one (and in most tests). Only for
+// telling whether, and which, writer is installed: another thread may remove and free it at any
+// time, so lines go through NUV_LOG, never through this pointer.
 simpleLog* GetSimpleLog();
-// Installs (or, with null, removes) the process-wide writer; the caller keeps ownership.
+// Installs (or, with null, removes) the process-wide writer; the caller keeps ownership. Returns
+// once no other thread is still writing a line through the writer it replaced, which the caller
+// may then free.
 void SetSimpleLog(simpleLog* log);
+// Writes one line through the installed writer, holding it for the line; nothing without one.
+void LogThroughProcessWriter(int level, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
 
-// Every caller skips its line while no writer exists.
-#define NUV_LOG(level, ...)                                \
-  do {                                                     \
-    if (simpleLog* nuvLog_ = GetSimpleLog()) nuvLog_->Log(level, __VA_ARGS__); \
+// Every caller skips its line (and its arguments) while no writer exists.
+#define NUV_LOG(level, ...)                                          \
+  do {                                                               \
+    if (GetSimpleLog()) LogThroughProcessWriter(level, __VA_ARGS__); \
   } while (0)

@@ -82,6 +82,9 @@ bool StartE2eCloud(const std::string& folder) {
 }
 
 void StopE2eCloud() {
+  // The tracker's sending thread posts to the collector and stages into the process's temporary
+  // folder: it ends before either goes away.
+  analytics::GetUsageTracker().Stop();
   if (g_cloud) g_cloud->server.Stop();
 }
 

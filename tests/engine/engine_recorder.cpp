@@ -28,19 +28,20 @@ void Recorder::OnProgress(int id, int64_t downloaded, int64_t, int) {
   }
   changed_.notify_all();
 }
-void Recorder::OnSucceeded(int id) {
+void Recorder::Finish(int id, int result, const std::string& event) {
   {
+    // One hold for both: a waiter that sees the result must also see the end among the events.
     std::lock_guard<std::mutex> guard(lock_);
-    tasks_[id].result = 0;
+    tasks_[id].result = result;
+    tasks_[id].events.push_back(event);
   }
-  Add(id, "ok");
+  changed_.notify_all();
+}
+void Recorder::OnSucceeded(int id) {
+  Finish(id, 0, "ok");
 }
 void Recorder::OnFailed(int id, int code) {
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    tasks_[id].result = code;
-  }
-  Add(id, "fail:" + std::to_string(code));
+  Finish(id, code, "fail:" + std::to_string(code));
 }
 void Recorder::OnRangeInfo(int, int, int, int64_t) {}
 void Recorder::OnStarted(int id) {

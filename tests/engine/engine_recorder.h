@@ -60,6 +60,7 @@ class Recorder : public ns_NUK::IDownloaderManagerCallBack {
     int progress = 0;
   };
   void Add(int id, const std::string& event);
+  void Finish(int id, int result, const std::string& event);
 
   std::mutex lock_;  // tasks_
   std::condition_variable changed_;

@@ -503,8 +503,12 @@ class InstallEventsTest : public InstallTaskTest {
       GTEST_SKIP() << "this process's tracker already reports to another collector";
     analytics::GetUsageTracker().Init({server_.BaseUrl() + "/sa?project=UA_Nuv_Web"},
                                       "install-test", analytics::kTrackerTid);
+    initialized_ = true;
   }
   void TearDown() override {
+    // The sending thread logs into this sandbox and stages into its temporary folder: it ends
+    // here, while the collector still answers, not after the sandbox is gone.
+    if (initialized_) analytics::GetUsageTracker().Stop();
     server_.Stop();
     InstallTaskTest::TearDown();
   }
@@ -540,6 +544,7 @@ class InstallEventsTest : public InstallTaskTest {
 
   testbed::Server server_;
   std::shared_ptr<testbed::AnalyticsSide> collector_;
+  bool initialized_ = false;  // this test pointed the process's tracker at its collector
 };
 
 TEST_F(InstallEventsTest, FirstInstallationReportsTheDownloadThenTheInstallerRuns) {

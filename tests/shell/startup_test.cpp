@@ -1,9 +1,10 @@
 #include "shell/startup.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include <cstdlib>
 #include <condition_variable>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 
@@ -13,6 +14,7 @@
 #include "session/nuv_mgr.h"
 #include "shell/command_line.h"
 #include "support/temp_dir.h"
+#include "xml/utf.h"
 
 namespace {
 
@@ -32,8 +34,9 @@ class StartupTest : public ::testing::Test {
     std::filesystem::create_directories(dir_.File("root/var/lib"));
     std::filesystem::create_directories(dir_.File("root/opt"));
     std::filesystem::create_directories(dir_.File("res"));
-    std::filesystem::copy_file(std::string(NUV_SOURCE_DIR) + "/tests/fixtures/loopback/endpoints.xml",
-                               dir_.File("res/endpoints.xml"));
+    std::filesystem::copy_file(
+        std::string(NUV_SOURCE_DIR) + "/tests/fixtures/loopback/endpoints.xml",
+        dir_.File("res/endpoints.xml"));
     Set("TMPDIR", dir_.Path());
     Set("NUV_LOCK_DIR", dir_.File("lock"));
     Set("NUV_REGISTRY_DIR", dir_.File("reg"));
@@ -47,7 +50,8 @@ class StartupTest : public ::testing::Test {
     nuv::os::SetAdministratorOverride(std::nullopt);
     for (const char* name : {"TMPDIR", "NUV_LOCK_DIR", "NUV_REGISTRY_DIR", "NUV_ROOT_PREFIX"})
       unsetenv(name);
-    setenv("NUV_RESOURCE_DIR", (std::string(NUV_SOURCE_DIR) + "/tests/fixtures/loopback").c_str(), 1);
+    setenv("NUV_RESOURCE_DIR", (std::string(NUV_SOURCE_DIR) + "/tests/fixtures/loopback").c_str(),
+           1);
   }
   void Set(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
 
@@ -58,14 +62,20 @@ class StartupTest : public ::testing::Test {
     if (errOut) *errOut = err;
     return code;
   }
-  std::string Log(const char* name = "vtNUV.log") { return ReadWholeFile(dir_.File(std::string("Veltrin/NUV/") + name)); }
-  void MarkMissing(const char* resourceFile) { WriteWholeFile(dir_.File(std::string("res/") + resourceFile + ".missing"), ""); }
+  std::string Log(const char* name = "vtNUV.log") {
+    return ReadWholeFile(dir_.File(std::string("Veltrin/NUV/") + name));
+  }
+  void MarkMissing(const char* resourceFile) {
+    WriteWholeFile(dir_.File(std::string("res/") + resourceFile + ".missing"), "");
+  }
 
   TempDir dir_;
   NuvMgr mgr_;
 };
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 TEST_F(StartupTest, InteractiveRunWithoutArgumentsEndsNormally) {
   std::string err;
@@ -80,7 +90,8 @@ TEST_F(StartupTest, InteractiveRunWithoutArgumentsEndsNormally) {
 }
 
 TEST_F(StartupTest, ForkModeTakesTheHostValues) {
-  EXPECT_EQ(Run({"OnlyForkInstallDependent=1", "HostLang=de", "HostVersion=8.0.1", "HostHwnd=1234"}), 0);
+  EXPECT_EQ(
+      Run({"OnlyForkInstallDependent=1", "HostLang=de", "HostVersion=8.0.1", "HostHwnd=1234"}), 0);
   std::string log = Log("vtForkNUV.log");
   EXPECT_TRUE(Contains(log, "[INFO] start, fork=[1]."));
   EXPECT_TRUE(Contains(log, "[INFO] set select lang=[de]."));
@@ -142,7 +153,8 @@ TEST_F(StartupTest, EveryEarlyStopHasItsLineAndBox) {
        "Load product xml error."},
       {"lang xml", [this] { MarkMissing("lang.xml"); }, "[ERROR] loadLangXML failed!",
        "Load lang xml error."},
-      {"second instance", [&held] { held = std::make_unique<nuv::os::InstanceLock>("Capturo_nuv"); },
+      {"second instance",
+       [&held] { held = std::make_unique<nuv::os::InstanceLock>("Capturo_nuv"); },
        "[WARN] Already exist PreInstance.", nullptr},
   };
   for (const Case& c : cases) {
@@ -177,23 +189,37 @@ TEST_F(StartupTest, EveryEarlyStopHasItsLineAndBox) {
 // The second interactive start brings the running instance's window (class "NUV", the product
 // name as title) to the front before it ends; a fork start never does.
 TEST_F(StartupTest, ASecondInteractiveStartActivatesTheRunningWindow) {
+  // Window sockets are seen machine-wide, and test programs of other builds run beside this one
+  // (this same test among them, and starts that activate any "Capturo" window): the window's
+  // handle and the product name, its title, belong to this process alone.
+  const std::string product = "Capturo-" + std::to_string(getpid());
+  std::string productXml = ReadWholeFile(std::string(NUV_SOURCE_DIR) + "/resources/product.xml");
+  const std::string shipped = "<ProductName>Capturo</ProductName>";
+  const size_t at = productXml.find(shipped);
+  ASSERT_NE(at, std::string::npos);
+  productXml.replace(at, shipped.size(), "<ProductName>" + product + "</ProductName>");
+  WriteWholeFile(dir_.File("res/product.xml"), productXml);
+  const uint32_t handle = 0x50000000u | (static_cast<uint32_t>(getpid()) & 0x7FFFFFu) << 4 | 1u;
+
   std::mutex lock;
   std::condition_variable changed;
   int activations = 0;
-  nuv::os::WindowSocketListener window(0x5EED01, {"NUV", "Capturo"}, [&](const nuv::os::WindowFrame& f) {
-    if (f.kind != nuv::os::WindowFrameKind::Activate) return;
-    std::lock_guard<std::mutex> guard(lock);
-    ++activations;
-    changed.notify_all();
-  });
+  nuv::os::WindowSocketListener window(handle, {"NUV", product},
+                                       [&](const nuv::os::WindowFrame& f) {
+                                         if (f.kind != nuv::os::WindowFrameKind::Activate) return;
+                                         std::lock_guard<std::mutex> guard(lock);
+                                         ++activations;
+                                         changed.notify_all();
+                                       });
   ASSERT_TRUE(window.Start());
-  nuv::os::InstanceLock first("Capturo_nuv");
-  nuv::os::InstanceLock firstFork("Capturo_nuv_fork");
+  nuv::os::InstanceLock first(product + "_nuv");
+  nuv::os::InstanceLock firstFork(product + "_nuv_fork");
   EXPECT_EQ(Run({"OnlyForkInstallDependent=1"}), -1);
   EXPECT_EQ(Run({}), -1);
   std::unique_lock<std::mutex> guard(lock);
   EXPECT_TRUE(changed.wait_for(guard, std::chrono::seconds(10), [&] { return activations > 0; }));
   EXPECT_EQ(activations, 1);
+  EXPECT_EQ(mgr_.ProductName, Utf8ToWide(product));
 }
 
 TEST_F(StartupTest, AForkInstanceIsNotBlockedByTheInteractiveOne) {

@@ -57,6 +57,10 @@ void CMultiDownloader::CancelAll() {
     cancelled_.store(true);
   }
   cancelWake_.notify_all();
+  {
+    std::lock_guard<std::mutex> guard(endLock_);  // so that the poll wait cannot miss it
+  }
+  endWake_.notify_all();
   std::lock_guard<std::mutex> guard(listLock_);
   for (RangeConnection* c : connections_) c->Cancel();
 }
@@ -198,6 +202,9 @@ CMultiDownloader::AttemptEnd CMultiDownloader::RunAttempt() {
     WaitForNextCycle(pollMs);
   } while (PollCycle());
   attemptEnd_ = Now();
+  if (digest_)
+    NUV_LOG(3, "[INFO] multi, md5 hashed=[%lld] of total=[%lld] at the last byte.",
+            static_cast<long long>(digest_->Hashed()), static_cast<long long>(total_.load()));
   int64_t attemptBytes = 0;
   const int64_t downloaded = DownloadedNow(&attemptBytes);
   const int64_t elapsed = attemptEnd_ - attemptStart_.load();

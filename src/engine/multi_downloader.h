@@ -71,7 +71,8 @@ class CMultiDownloader : public IFileWriter, private IResolveTarget, private ICo
   bool StartConnection(int64_t start, int64_t end, int64_t bufferSize, const std::string& ip);
   // One polling cycle; false when nothing is left to wait for.
   bool PollCycle();
-  // The polling period, cut short once the attempt can end now.
+  // The polling period, cut short by a cancel, or by a connection's end once the attempt can end
+  // now.
   void WaitForNextCycle(int pollMs);
   // Every connection has ended, and none still to be processed would start another (only
   // completions, with nothing left to split, and cancels).
@@ -120,9 +121,10 @@ class CMultiDownloader : public IFileWriter, private IResolveTarget, private ICo
   std::atomic<bool> cancelled_{false};
   std::mutex cancelLock_;  // with cancelWake_, ends the pause between attempts early
   std::condition_variable cancelWake_;
-  std::mutex endLock_;  // with endWake_, guards connectionEnds_
+  std::mutex endLock_;  // with endWake_, guards connectionEnds_ and endsSeen_
   std::condition_variable endWake_;
-  uint64_t connectionEnds_ = 0;  // transfer threads that ended, for WaitForNextCycle
+  uint64_t connectionEnds_ = 0;  // transfer threads that ended, for the poll wait
+  uint64_t endsSeen_ = 0;        // connectionEnds_ when the last polling cycle began
   std::string folder_;
   std::string targetPath_;  // UTF-8; shown as UTF-16 through GetStrings
   std::atomic<int64_t> total_{0};

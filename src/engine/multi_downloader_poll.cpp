@@ -81,6 +81,11 @@ void CMultiDownloader::ProgressPass(bool allowSave) {
 }
 
 bool CMultiDownloader::PollCycle() {
+  {
+    // Ends from here on are news to the next wait; earlier ones this cycle sees for itself.
+    std::lock_guard<std::mutex> guard(endLock_);
+    endsSeen_ = connectionEnds_;
+  }
   ProgressPass(true);
   if (digest_) digest_->Settle(SettledPrefix());
   std::vector<RangeConnection*> finished;
@@ -128,12 +133,14 @@ bool CMultiDownloader::AttemptCanEndNow() {
 void CMultiDownloader::WaitForNextCycle(int pollMs) {
   // A cycle run early then can neither split (nothing runs) nor re-fetch (no failure waits), so
   // the cadence of both stays the polling period's; only the end of the attempt comes sooner.
-  if (AttemptCanEndNow()) return;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(pollMs);
   std::unique_lock<std::mutex> guard(endLock_);
-  uint64_t seen = connectionEnds_;
-  while (endWake_.wait_until(guard, deadline, [&] { return connectionEnds_ != seen; })) {
-    seen = connectionEnds_;
+  bool cancelSeen = false;
+  while (endWake_.wait_until(guard, deadline, [&] {
+    return connectionEnds_ != endsSeen_ || (cancelled_.load() && !cancelSeen);
+  })) {
+    cancelSeen = cancelled_.load();
+    endsSeen_ = connectionEnds_;
     guard.unlock();
     const bool early = AttemptCanEndNow();
     guard.lock();

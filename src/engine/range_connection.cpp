@@ -14,6 +14,8 @@ namespace ns_NUK {
 
 namespace {
 
+constexpr long kReceiveBufferSize = 256 * 1024;
+
 const char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 6.1; Trident/4.0)";
 
 // "bytes a-b/c": false when it does not read so; c is -1 for "*".
@@ -80,6 +82,9 @@ bool RangeConnection::Init(const std::string& url, int64_t start, int64_t end,
     curl_easy_setopt(handle_, CURLOPT_CAINFO, ca);
   curl_easy_setopt(handle_, CURLOPT_TCP_FASTOPEN, 1L);
   curl_easy_setopt(handle_, CURLOPT_TCP_NODELAY, 1L);
+  // Reads of up to 256 KiB instead of libcurl's 16 KiB: on a fast link far fewer receive calls
+  // and write callbacks, CPU that the other connections and the running MD5 get instead.
+  curl_easy_setopt(handle_, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
   curl_easy_setopt(handle_, CURLOPT_CONNECTTIMEOUT, static_cast<long>(timings.connectTimeoutSec));
   curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timings.lowSpeedTimeSec));

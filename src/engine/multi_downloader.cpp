@@ -203,7 +203,7 @@ CMultiDownloader::AttemptEnd CMultiDownloader::RunAttempt() {
   } while (PollCycle());
   attemptEnd_ = Now();
   if (digest_)
-    NUV_LOG(3, "[INFO] multi, md5 hashed=[%lld] of total=[%lld] at the last byte.",
+    NUV_LOG(3, "[INFO] multi, md5 hashed=[%lld] of total=[%lld] when the transfers ended.",
             static_cast<long long>(digest_->Hashed()), static_cast<long long>(total_.load()));
   int64_t attemptBytes = 0;
   const int64_t downloaded = DownloadedNow(&attemptBytes);

@@ -1,30 +1,23 @@
 #include "engine/host_resolver.h"
 
 #include "engine/downloader_types.h"
+#include "engine/url_host.h"
 #include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace ns_NUK {
-
-std::string UrlHost(const std::string& url) {
-  size_t sep = url.find("://");
-  if (sep == std::string::npos) return {};
-  size_t start = sep + 3;
-  size_t slash = url.find('/', start);
-  return url.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-}
-
-std::vector<std::string> ResolveEntries(const std::string& host, const std::string& ip) {
-  if (host.empty() || ip.empty()) return {};
-  return {host + ":80:" + ip, host + ":443:" + ip};
-}
 
 bool CHostResolver::ResolveHost(const std::string& url, bool force, IResolveTarget& target) {
   std::u16string wideUrl = Utf8ToWide(url);
   std::string host8 = UrlHost(url);
 
   bool known = table_.IsHostKnown(wideUrl);
-  if (known && force) {
+  uint32_t literal = 0;
+  if (known && force && ParseIPv4Address(SplitHostPort(host8).name, literal)) {
+    // An address has no cached name to flush: only its probes run again.
+    table_.ForgetHost(Utf8ToWide(host8));
+    known = false;
+  } else if (known && force) {
     table_.ClearHosts();
     int32_t current = target.CurrentResult();
     target.SendNotification(kNotifyDnsCacheCleared, reinterpret_cast<intptr_t>(&current));

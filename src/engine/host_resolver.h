@@ -3,7 +3,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "engine/host_resolution.h"
 #include "engine/host_table.h"
@@ -19,12 +18,5 @@ class CHostResolver : public IHostResolver {
  private:
   CHostTable& table_;
 };
-
-// The text between "://" and the next "/" of a URL; empty when it has no "://".
-std::string UrlHost(const std::string& url);
-
-// CURLOPT_RESOLVE entries pinning host to ip for ports 80 and 443, in that order:
-// "host:80:ip", "host:443:ip". Empty when host or ip is empty.
-std::vector<std::string> ResolveEntries(const std::string& host, const std::string& ip);
 
 }  // namespace ns_NUK

@@ -6,11 +6,12 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/os/dns_cache.h"
-#include "platform/os/resolver.h"
+#include "engine/url_host.h"
 #include "http/curl_request.h"
 #include "http/http_dns.h"
 #include "log/simple_log.h"
+#include "platform/os/dns_cache.h"
+#include "platform/os/resolver.h"
 #include "xml/utf.h"
 
 namespace ns_NUK {
@@ -36,15 +37,18 @@ bool IsHttps(const std::u16string& scheme) {
          (scheme[2] | 0x20) == u't' && (scheme[3] | 0x20) == u'p' && (scheme[4] | 0x20) == u's';
 }
 
-// Plain HTTP probes put the address in the URL. An HTTPS probe keeps the host name in the URL and
-// pins it to the address instead, so the certificate is still checked against the real name.
+// Plain HTTP probes put the address, with the URL's own port, in the URL. An HTTPS probe keeps
+// the host name in the URL and pins it to the address instead, so the certificate is still
+// checked against the real name.
 int64_t ProbeAddress(const std::u16string& url, const UrlParts& parts, const std::string& address) {
-  if (!IsHttps(parts.scheme))
-    return ProbeContentLength(parts.scheme + u"://" + Utf8ToWide(address) + parts.path, parts.host);
-  std::string host8 = WideToUtf8(parts.host);
-  std::string pin =
-      host8.find(':') == std::string::npos ? host8 + ":443:" + address : host8 + ":" + address;
-  return ProbeContentLength(url, parts.host, {pin});
+  const std::string host8 = WideToUtf8(parts.host);
+  if (!IsHttps(parts.scheme)) {
+    const std::string port = SplitHostPort(host8).port;
+    const std::string hostPort = port.empty() ? address : address + ":" + port;
+    return ProbeContentLength(parts.scheme + u"://" + Utf8ToWide(hostPort) + parts.path,
+                              parts.host);
+  }
+  return ProbeContentLength(url, parts.host, ResolveEntries(host8, address));
 }
 
 }  // namespace
@@ -114,24 +118,36 @@ bool CHostTable::QueryHost(const std::u16string& host) {
 bool CHostTable::QueryHostLocked(const std::u16string& host) {
   std::string host8 = WideToUtf8(host);
   if (host.empty() || host8.empty()) return false;
+  // A written port is no part of a name: neither resolver would know "name:port".
+  const std::string name = SplitHostPort(host8).name;
+  uint32_t literal = 0;
+  if (ParseIPv4Address(name, literal)) {
+    addresses_[host] = {literal};
+    NUV_LOG(3, "[INFO] host=[%s] is an address, not resolved.", host8.c_str());
+    return true;
+  }
+  if (IsIPv6Literal(name) || name.empty()) {
+    NUV_LOG(2, "[WARN] host=[%s] is no name to resolve.", host8.c_str());
+    return false;
+  }
   AddressSet& set = addresses_[host];
 
   std::vector<uint32_t> answer;
-  if (ResolveIPv4(host8, answer)) {
+  if (ResolveIPv4(name, answer)) {
     set.clear();
     set.insert(answer.begin(), answer.end());
   }
   if (set.empty()) {
     std::vector<std::string> texts;
-    HttpDnsResolve(host8, texts);
-    NUV_LOG(3, "[INFO] query httpdns, host=[%s], ip count=[%d].", host8.c_str(),
+    HttpDnsResolve(name, texts);
+    NUV_LOG(3, "[INFO] query httpdns, host=[%s], ip count=[%d].", name.c_str(),
             static_cast<int>(texts.size()));
     for (const std::string& text : texts) {
       in_addr a{};
       if (inet_pton(AF_INET, text.c_str(), &a) == 1) set.insert(a.s_addr);
     }
   }
-  NUV_LOG(3, "[INFO] query host=[%s], ip count=[%d].", host8.c_str(), static_cast<int>(set.size()));
+  NUV_LOG(3, "[INFO] query host=[%s], ip count=[%d].", name.c_str(), static_cast<int>(set.size()));
   return !set.empty();
 }
 
@@ -232,6 +248,11 @@ void CHostTable::ClearHosts() {
   std::lock_guard<std::mutex> guard(lock_);
   addresses_.clear();
   FlushDnsCache();
+}
+
+void CHostTable::ForgetHost(const std::u16string& host) {
+  std::lock_guard<std::mutex> guard(lock_);
+  addresses_.erase(host);
 }
 
 CHostTable& GetHostTable() {

@@ -10,7 +10,8 @@
 
 namespace ns_NUK {
 
-// scheme "://" host path; a port written in the URL stays part of the host.
+// scheme "://" host path; a port written in the URL stays part of the host (the table's key), and
+// only resolution leaves it out.
 struct UrlParts {
   std::u16string scheme;
   std::u16string host;
@@ -30,8 +31,9 @@ int64_t ParseContentLength(const std::string& reply);
 
 class CHostTable {
  public:
-  // Fills the host's address set from the system resolver, else from HTTP DNS; true when the set
-  // is not empty.
+  // Fills the host's address set from the system resolver, else from HTTP DNS, asking both for
+  // the name without a written port; a host that is an IPv4 address is its own single address
+  // and asks neither. True when the set is not empty.
   bool QueryHost(const std::u16string& host);
   // Makes sure the URL's host has verified addresses: resolves, probes every address, keeps the
   // addresses that agree with the majority size and stores that size for the URL.
@@ -43,6 +45,8 @@ class CHostTable {
   int64_t ProbedSize(const std::u16string& url);
   // Forgets every host (the sizes stay) and flushes the system resolver cache.
   void ClearHosts();
+  // Forgets one host, without a flush (an address host has no cached name).
+  void ForgetHost(const std::u16string& host);
 
  private:
   // Addresses in network byte order, ordered by that value read as a machine unsigned integer.

@@ -8,27 +8,13 @@
 #include "engine/engine_timings.h"
 #include "engine/file_digest.h"
 #include "engine/resume_record.h"
+#include "engine/url_host.h"
+#include "log/simple_log.h"
 #include "platform/os/memory.h"
 #include "platform/os/sized_file.h"
-#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace ns_NUK {
-
-namespace {
-
-std::string HostOf(const std::string& url) {
-  const size_t p = url.find("://");
-  if (p == std::string::npos) return {};
-  const size_t slash = url.find('/', p + 3);
-  return url.substr(p + 3, slash == std::string::npos ? std::string::npos : slash - p - 3);
-}
-
-void SleepMs(int ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-}  // namespace
 
 int64_t CMultiDownloader::Now() {
   using namespace std::chrono;
@@ -71,6 +57,10 @@ void CMultiDownloader::CancelAll() {
     cancelled_.store(true);
   }
   cancelWake_.notify_all();
+  {
+    std::lock_guard<std::mutex> guard(endLock_);  // so that the poll wait cannot miss it
+  }
+  endWake_.notify_all();
   std::lock_guard<std::mutex> guard(listLock_);
   for (RangeConnection* c : connections_) c->Cancel();
 }
@@ -209,9 +199,12 @@ CMultiDownloader::AttemptEnd CMultiDownloader::RunAttempt() {
   attemptStart_.store(Now());
   const int pollMs = GetEngineTimings().pollMs;
   do {
-    SleepMs(pollMs);
+    WaitForNextCycle(pollMs);
   } while (PollCycle());
   attemptEnd_ = Now();
+  if (digest_)
+    NUV_LOG(3, "[INFO] multi, md5 hashed=[%lld] of total=[%lld] when the transfers ended.",
+            static_cast<long long>(digest_->Hashed()), static_cast<long long>(total_.load()));
   int64_t attemptBytes = 0;
   const int64_t downloaded = DownloadedNow(&attemptBytes);
   const int64_t elapsed = attemptEnd_ - attemptStart_.load();
@@ -339,6 +332,7 @@ bool CMultiDownloader::StartConnection(int64_t start, int64_t end, int64_t buffe
     c->SetTotal(total_.load());
     c->SetBufferSize(bufferSize);
     c->SetWriter(this);
+    c->SetEndSink(this);
     Send(kNotifyConnectionIp, reinterpret_cast<intptr_t>(address.c_str()));
     Send(kNotifyRangeStarted, static_cast<intptr_t>(c->Remaining()));
     c->handled = false;
@@ -397,16 +391,9 @@ int64_t CMultiDownloader::SizeQuery() {
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &DropBody);
   curl_slist* resolve = nullptr;
   const std::string address = addresses_.LeastUsedAddress();
-  if (!address.empty()) {
-    const std::string host = HostOf(url_);
-    if (host.find(':') != std::string::npos) {
-      resolve = curl_slist_append(resolve, (host + ":" + address).c_str());
-    } else {
-      resolve = curl_slist_append(resolve, (host + ":80:" + address).c_str());
-      resolve = curl_slist_append(resolve, (host + ":443:" + address).c_str());
-    }
-    curl_easy_setopt(h, CURLOPT_RESOLVE, resolve);
-  }
+  for (const std::string& entry : ResolveEntries(UrlHost(url_), address))
+    resolve = curl_slist_append(resolve, entry.c_str());
+  if (resolve) curl_easy_setopt(h, CURLOPT_RESOLVE, resolve);
   int64_t size = 0;
   for (int i = 0; i < 10 && size <= 0 && !cancelled_.load(); ++i) {
     if (i == 6) curl_easy_setopt(h, CURLOPT_NOBODY, 0L);

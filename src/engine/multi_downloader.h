@@ -29,10 +29,12 @@ inline constexpr int64_t kMinBuffer = 1024 * 1024;
 inline constexpr int kAttempts = 10;
 inline constexpr int kForcedResolveAttempt = 5;
 inline constexpr int64_t kSaveEvery = 31457280;
+// Finished connections processed per polling cycle while a split can still be made.
+inline constexpr size_t kFinishedPerCycle = 3;
 // Re-fetches of one range that bring no byte before the range is given up for the attempt.
 inline constexpr int kMaxFruitlessRefetches = 3;
 
-class CMultiDownloader : public IFileWriter, private IResolveTarget {
+class CMultiDownloader : public IFileWriter, private IResolveTarget, private IConnectionEndSink {
  public:
   CMultiDownloader() = default;
   ~CMultiDownloader() override;
@@ -60,13 +62,24 @@ class CMultiDownloader : public IFileWriter, private IResolveTarget {
     Send(type, payload, extra1, extra2);
   }
   AddressUses& Addresses() override { return addresses_; }
+  // IConnectionEndSink
+  void OnConnectionEnded() override;
 
   void Run();
   AttemptEnd RunAttempt();
   bool PrepareAttempt();
   bool StartConnection(int64_t start, int64_t end, int64_t bufferSize, const std::string& ip);
+  // One polling cycle; false when nothing is left to wait for.
   bool PollCycle();
+  // The polling period, cut short by a cancel, or by a connection's end once the attempt can end
+  // now.
+  void WaitForNextCycle(int pollMs);
+  // Every connection has ended, and none still to be processed would start another (only
+  // completions, with nothing left to split, and cancels).
+  bool AttemptCanEndNow();
   void ProcessFinished(RangeConnection* c);
+  // The running connection a split would take work from, or null.
+  RangeConnection* SplitCandidate();
   bool Split(const std::string& ip);
   int FlowAdjustment(int n);
   void ProgressPass(bool allowSave);
@@ -108,6 +121,10 @@ class CMultiDownloader : public IFileWriter, private IResolveTarget {
   std::atomic<bool> cancelled_{false};
   std::mutex cancelLock_;  // with cancelWake_, ends the pause between attempts early
   std::condition_variable cancelWake_;
+  std::mutex endLock_;  // with endWake_, guards connectionEnds_ and endsSeen_
+  std::condition_variable endWake_;
+  uint64_t connectionEnds_ = 0;  // transfer threads that ended, for the poll wait
+  uint64_t endsSeen_ = 0;        // connectionEnds_ when the last polling cycle began
   std::string folder_;
   std::string targetPath_;  // UTF-8; shown as UTF-16 through GetStrings
   std::atomic<int64_t> total_{0};

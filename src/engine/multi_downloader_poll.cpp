@@ -5,11 +5,11 @@
 #include "engine/engine_timings.h"
 #include "engine/multi_downloader.h"
 #include "engine/resume_record.h"
+#include "log/simple_log.h"
 #include "platform/os/file_holders.h"
 #include "platform/os/memory.h"
 #include "platform/os/sized_file.h"
 #include "platform/os/tcp_stats.h"
-#include "log/simple_log.h"
 #include "xml/utf.h"
 
 #include <cerrno>
@@ -81,28 +81,71 @@ void CMultiDownloader::ProgressPass(bool allowSave) {
 }
 
 bool CMultiDownloader::PollCycle() {
+  {
+    // Ends from here on are news to the next wait; earlier ones this cycle sees for itself.
+    std::lock_guard<std::mutex> guard(endLock_);
+    endsSeen_ = connectionEnds_;
+  }
   ProgressPass(true);
   if (digest_) digest_->Settle(SettledPrefix());
-  std::vector<RangeConnection*> collected;
-  bool more = false;
+  std::vector<RangeConnection*> finished;
   {
     std::lock_guard<std::mutex> guard(listLock_);
-    for (RangeConnection* c : connections_) {
-      if (!IsFinalState(c->State())) {
-        more = true;
-        continue;
-      }
-      if (c->handled) continue;
-      if (collected.size() == 3) {
-        more = true;
-        break;
-      }
-      c->handled = true;
-      collected.push_back(c);
-    }
+    for (RangeConnection* c : connections_)
+      if (IsFinalState(c->State()) && !c->handled) finished.push_back(c);
   }
-  for (RangeConnection* c : collected) ProcessFinished(c);
-  return more || !collected.empty();
+  // Three finished connections a cycle, which paces the splits and the re-fetches. A completed
+  // connection beyond those can only split, so once no running connection is left to split,
+  // keeping it for a later cycle only delays the end of the attempt.
+  size_t processed = 0;
+  for (RangeConnection* c : finished) {
+    if (processed >= kFinishedPerCycle && (c->State() != kConnCompleted || SplitCandidate()))
+      continue;
+    c->handled = true;
+    ProcessFinished(c);
+    ++processed;
+  }
+  // Ended here rather than one empty cycle later: what processing started is not final yet.
+  std::lock_guard<std::mutex> guard(listLock_);
+  for (RangeConnection* c : connections_)
+    if (!IsFinalState(c->State()) || !c->handled) return true;
+  return false;
+}
+
+void CMultiDownloader::OnConnectionEnded() {
+  {
+    std::lock_guard<std::mutex> guard(endLock_);
+    ++connectionEnds_;
+  }
+  endWake_.notify_all();
+}
+
+bool CMultiDownloader::AttemptCanEndNow() {
+  std::lock_guard<std::mutex> guard(listLock_);
+  for (RangeConnection* c : connections_) {
+    const int state = c->State();
+    if (!IsFinalState(state)) return false;
+    if (!c->handled && state != kConnCompleted && state != kConnCancelled) return false;
+  }
+  return true;
+}
+
+void CMultiDownloader::WaitForNextCycle(int pollMs) {
+  // A cycle run early then can neither split (nothing runs) nor re-fetch (no failure waits), so
+  // the cadence of both stays the polling period's; only the end of the attempt comes sooner.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(pollMs);
+  std::unique_lock<std::mutex> guard(endLock_);
+  bool cancelSeen = false;
+  while (endWake_.wait_until(guard, deadline, [&] {
+    return connectionEnds_ != endsSeen_ || (cancelled_.load() && !cancelSeen);
+  })) {
+    cancelSeen = cancelled_.load();
+    endsSeen_ = connectionEnds_;
+    guard.unlock();
+    const bool early = AttemptCanEndNow();
+    guard.lock();
+    if (early) return;
+  }
 }
 
 void CMultiDownloader::ProcessFinished(RangeConnection* c) {
@@ -204,17 +247,15 @@ int CMultiDownloader::FlowAdjustment(int n) {
   return result;
 }
 
+RangeConnection* CMultiDownloader::SplitCandidate() {
+  std::lock_guard<std::mutex> guard(listLock_);
+  for (RangeConnection* c : connections_)
+    if (c->State() == kConnRunning && c->Remaining() > kMinBuffer) return c;
+  return nullptr;
+}
+
 bool CMultiDownloader::Split(const std::string& ip) {
-  RangeConnection* victim = nullptr;
-  {
-    std::lock_guard<std::mutex> guard(listLock_);
-    for (RangeConnection* c : connections_) {
-      if (c->State() == kConnRunning && c->Remaining() > kMinBuffer) {
-        victim = c;
-        break;
-      }
-    }
-  }
+  RangeConnection* victim = SplitCandidate();
   if (!victim) return false;
   const int64_t half = victim->Remaining() / 2;
   const int64_t end = victim->EffectiveEnd();

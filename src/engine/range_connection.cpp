@@ -7,21 +7,16 @@
 #include <new>
 
 #include "engine/engine_timings.h"
+#include "engine/url_host.h"
 #include "log/simple_log.h"
 
 namespace ns_NUK {
 
 namespace {
 
-const char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 6.1; Trident/4.0)";
+constexpr long kReceiveBufferSize = 256 * 1024;
 
-std::string HostOf(const std::string& url) {
-  const size_t p = url.find("://");
-  if (p == std::string::npos) return {};
-  const size_t from = p + 3;
-  const size_t slash = url.find('/', from);
-  return url.substr(from, slash == std::string::npos ? std::string::npos : slash - from);
-}
+const char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 6.1; Trident/4.0)";
 
 // "bytes a-b/c": false when it does not read so; c is -1 for "*".
 bool ParseContentRange(const std::string& v, int64_t& first, int64_t& size) {
@@ -60,7 +55,7 @@ bool RangeConnection::Init(const std::string& url, int64_t start, int64_t end,
   end_.store(end);
   ip_ = ip;
   tempFileName_ = tempFileName;
-  host_ = HostOf(url);
+  host_ = UrlHost(url);
   handle_ = curl_easy_init();
   NUV_LOG(3, "[INFO] easy=[%p], init, host=[%s], range(%lld~%lld)", static_cast<void*>(this),
           ip_.c_str(), static_cast<long long>(start), static_cast<long long>(end));
@@ -68,16 +63,9 @@ bool RangeConnection::Init(const std::string& url, int64_t start, int64_t end,
     NUV_LOG(1, "[ERROR] easy=[%p], init failed!", static_cast<void*>(this));
     return false;
   }
-  if (!ip_.empty() && !host_.empty()) {
-    // A port written in the URL is the only one to pin; otherwise both default ports.
-    const size_t colon = host_.rfind(':');
-    if (colon != std::string::npos && host_.find(']') == std::string::npos) {
-      resolveList_ = curl_slist_append(resolveList_, (host_ + ":" + ip_).c_str());
-    } else {
-      resolveList_ = curl_slist_append(resolveList_, (host_ + ":443:" + ip_).c_str());
-      resolveList_ = curl_slist_append(resolveList_, (host_ + ":80:" + ip_).c_str());
-    }
-  }
+  // A port written in the URL is the only one to pin; otherwise both default ports.
+  for (const std::string& entry : ResolveEntries(host_, ip_))
+    resolveList_ = curl_slist_append(resolveList_, entry.c_str());
   std::string range = "Range: bytes=" + std::to_string(start) + "-";
   if (end > 0 && end >= start) range += std::to_string(end);
   headerList_ = curl_slist_append(headerList_, range.c_str());
@@ -94,6 +82,9 @@ bool RangeConnection::Init(const std::string& url, int64_t start, int64_t end,
     curl_easy_setopt(handle_, CURLOPT_CAINFO, ca);
   curl_easy_setopt(handle_, CURLOPT_TCP_FASTOPEN, 1L);
   curl_easy_setopt(handle_, CURLOPT_TCP_NODELAY, 1L);
+  // Reads of up to 256 KiB instead of libcurl's 16 KiB: on a fast link far fewer receive calls
+  // and write callbacks, CPU that the other connections and the running MD5 get instead.
+  curl_easy_setopt(handle_, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
   curl_easy_setopt(handle_, CURLOPT_CONNECTTIMEOUT, static_cast<long>(timings.connectTimeoutSec));
   curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timings.lowSpeedTimeSec));
@@ -408,6 +399,7 @@ void RangeConnection::Run() {
   headerList_ = nullptr;
   writer_ = nullptr;
   threadDone_.store(true);
+  if (endSink_) endSink_->OnConnectionEnded();
 }
 
 }  // namespace ns_NUK

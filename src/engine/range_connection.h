@@ -38,6 +38,14 @@ enum RefusedReason : int {
   kRefusedWriteError = 5,    // the file write failed: later data would land at a wrong offset
 };
 
+// Told by a connection's transfer thread, as its last act, that the connection has reached its
+// final state and will write no more.
+class IConnectionEndSink {
+ public:
+  virtual ~IConnectionEndSink() = default;
+  virtual void OnConnectionEnded() = 0;
+};
+
 class RangeConnection {
  public:
   RangeConnection() = default;
@@ -81,6 +89,8 @@ class RangeConnection {
   void SetTotal(int64_t total) { total_.store(total); }
   void SetBufferSize(int64_t size) { bufferSize_ = size; }
   void SetWriter(IFileWriter* writer) { writer_ = writer; }
+  // Set before Start.
+  void SetEndSink(IConnectionEndSink* sink) { endSink_ = sink; }
   bool handled = false;   // set by the downloader when it processed this connection's end
   bool replaced = false;  // set by the downloader when another connection took over the rest
 
@@ -122,6 +132,7 @@ class RangeConnection {
   int64_t bufferSize_ = 0x500000;
   std::atomic<int> httpCode_{0};
   IFileWriter* writer_ = nullptr;
+  IConnectionEndSink* endSink_ = nullptr;
   std::mutex rangeLock_;  // end and downloaded change together (data handler vs. split)
   mutable std::mutex urlLock_;
   std::atomic<int> refused_{kRefusedNone};

@@ -168,3 +168,21 @@ TEST_F(EngineTasksTest, PausedTaskResumesFromItsRecord) {
   EXPECT_GT(CachedFromLog(log.CurrentFile()), 0);
   EXPECT_LT(RequestedBytes(server.Requests(), "/z/pkg.bin"), total);
 }
+
+TEST_F(EngineTasksTest, ConnectionsFinishingTogetherEndTheAttemptInOneCycle) {
+  // No polling period passes within the test's deadline, so the attempt can only end in the one
+  // cycle that the last connection's end starts early; that cycle must take all 24 off.
+  ns_NUK::EngineTimings timings = ns_NUK::FastEngineTimings();
+  timings.pollMs = 10 * 60 * 1000;
+  ns_NUK::SetEngineTimings(timings);
+  testbed::Server server;
+  ASSERT_TRUE(server.Start());
+  const int64_t size = 24 * 100000;  // ranges far below what a split takes work from
+  const auto info = server.Packages().AddGenerated("/e/pkg.bin", size);
+  KnownSizeResolver known(size, "127.0.0.1");
+  ns_NUK::SetHostResolver(&known);
+  ASSERT_EQ(Add(server.Url("/e/pkg.bin"), dir_.Path(), 80, info.md5), 80);
+  ASSERT_TRUE(recorder_.WaitFinished(80, seconds(60)));
+  EXPECT_EQ(recorder_.Joined(80), "prep start name size params try:0 md5 match end:0:0 ok");
+  EXPECT_EQ(ns_NUK::FileMd5(dir_.File("pkg.bin")), Upper(info.md5));
+}

@@ -6,9 +6,10 @@
 
 #include "engine/host_fakes.h"
 #include "engine/host_resolver.h"
+#include "engine/url_host.h"
 #include "http/closed_port.h"
-#include "http/log_capture.h"
 #include "http/http_dns.h"
+#include "http/log_capture.h"
 
 namespace {
 
@@ -37,8 +38,31 @@ TEST(HostUrlParts, SplitsSchemeHostAndPath) {
   }
   EXPECT_EQ(ns_NUK::UrlHost("https://dl.example:8443/a/b"), "dl.example:8443");
   EXPECT_EQ(ns_NUK::UrlHost("dl.example/a"), "");
-  EXPECT_EQ(ns_NUK::ResolveEntries("dl.example", "10.0.0.1"),
-            (std::vector<std::string>{"dl.example:80:10.0.0.1", "dl.example:443:10.0.0.1"}));
+}
+
+TEST(HostUrlParts, NameWithoutThePortAndItsResolveEntries) {
+  struct Case {
+    std::string host, name, port;
+    std::vector<std::string> entries;  // pinned to 10.0.0.1
+  } cases[] = {
+      {"dl.example", "dl.example", "", {"dl.example:80:10.0.0.1", "dl.example:443:10.0.0.1"}},
+      {"dl.example:8443", "dl.example", "8443", {"dl.example:8443:10.0.0.1"}},
+      {"127.0.0.1:18555", "127.0.0.1", "18555", {"127.0.0.1:18555:10.0.0.1"}},
+      {"[::1]:8080", "[::1]", "8080", {"[::1]:8080:10.0.0.1"}},
+      {"[::1]", "[::1]", "", {"[::1]:80:10.0.0.1", "[::1]:443:10.0.0.1"}},
+  };
+  for (const Case& c : cases) {
+    const ns_NUK::HostPort hp = ns_NUK::SplitHostPort(c.host);
+    EXPECT_EQ(hp.name, c.name) << c.host;
+    EXPECT_EQ(hp.port, c.port) << c.host;
+    EXPECT_EQ(ns_NUK::ResolveEntries(c.host, "10.0.0.1"), c.entries) << c.host;
+  }
+  EXPECT_TRUE(ns_NUK::ResolveEntries("dl.example", "").empty());
+  uint32_t address = 0;
+  EXPECT_TRUE(ns_NUK::ParseIPv4Address("127.0.0.1", address));
+  EXPECT_EQ(address, htonl(0x7f000001));
+  for (const char* notAddress : {"dl.example", "127.1", "127.0.0.256", "", "[::1]"})
+    EXPECT_FALSE(ns_NUK::ParseIPv4Address(notAddress, address)) << notAddress;
 }
 
 TEST(HostContentLength, ReadsTheLastHeaderUpToCrLf) {
@@ -79,8 +103,13 @@ TEST_F(HostResolveFailure, BadUrlsAreRefusedWithTheirLines) {
   EXPECT_FALSE(table_.InitHost(u""));
   EXPECT_FALSE(table_.InitHost(u"dl.example/p"));
   EXPECT_FALSE(table_.InitHost(u"http:///p"));
+  // Neither an IPv6 literal nor a bare port is a name any resolver is asked for.
+  EXPECT_FALSE(table_.InitHost(u"http://[::1]:8080/p"));
+  EXPECT_FALSE(table_.InitHost(u"http://:8080/p"));
   EXPECT_EQ(log.Count("[ERROR] init host url is empty."), 1);
   EXPECT_EQ(log.Count("[ERROR] parse url failed!"), 2);
+  EXPECT_EQ(log.Count("[ERROR] query host failed!"), 2);
+  EXPECT_EQ(log.Count("query httpdns"), 0);
   EXPECT_TRUE(resolver_.Asked().empty());
 }
 
@@ -91,14 +120,14 @@ TEST_F(HostResolveFailure, NoAddressAnywhereFailsTheResolutionWithError2) {
   target.uses.SetAddressUses({"10.9.9.9"});
   EXPECT_FALSE(resolver.ResolveHost("http://dl.example:8443/pkg.exe", false, target));
 
-  // The port stays part of the host text that is asked for.
-  EXPECT_EQ(resolver_.Asked(), std::vector<std::string>{"dl.example:8443"});
+  // Both resolvers are asked for the name without its port.
+  EXPECT_EQ(resolver_.Asked(), std::vector<std::string>{"dl.example"});
   ASSERT_EQ(target.Types(), std::vector<int>{ns_NUK::kNotifyPackageInfoFailed});
   EXPECT_EQ(target.sent[0].value, 2);
   EXPECT_EQ(target.totalSets, 0);
   EXPECT_TRUE(target.uses.Empty());
-  EXPECT_EQ(log.Count("[INFO] query httpdns, host=[dl.example:8443], ip count=[0]."), 1);
-  EXPECT_EQ(log.Count("[INFO] query host=[dl.example:8443], ip count=[0]."), 1);
+  EXPECT_EQ(log.Count("[INFO] query httpdns, host=[dl.example], ip count=[0]."), 1);
+  EXPECT_EQ(log.Count("[INFO] query host=[dl.example], ip count=[0]."), 1);
   EXPECT_EQ(log.Count("[ERROR] query host failed!"), 1);
   EXPECT_EQ(log.Count("[ERROR] multi, get dns info failed!"), 1);
   EXPECT_FALSE(table_.IsHostKnown(u"http://dl.example:8443/pkg.exe"));

@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all bootstrap configure build test demo bench asan tsan clean format
+.PHONY: all bootstrap configure build test demo bench asan tsan fuzz clean format
 
 all: build
 
@@ -32,8 +32,16 @@ tsan:
 	@TSAN_OPTIONS="suppressions=$(CURDIR)/tests/support/tsan.supp $${TSAN_OPTIONS:-}" \
 	$(MAKE) --no-print-directory test BUILD=build-tsan CMAKE_FLAGS="-DNUV_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug"
 
+# The libFuzzer targets in their own clang tree, each run FUZZ_SECONDS over its seed corpus.
+FUZZ_SECONDS ?= 20
+fuzz: bootstrap
+	@cmake -S . -B build-fuzz -DNUV_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-fuzz -j$(JOBS)
+	@bash fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz

@@ -7,8 +7,8 @@
 #include <mutex>
 #include <optional>
 
-#include "platform/endpoints.h"
 #include "http/curl_request.h"
+#include "platform/endpoints.h"
 #include "xml/utf.h"
 
 namespace {
@@ -38,7 +38,8 @@ std::string TrimSpaces(const std::string& text, const char* set) {
 
 bool IsDottedIPv4(const std::string& text) {
   in_addr a{};
-  return inet_pton(AF_INET, text.c_str(), &a) == 1;
+  // inet_pton reads a C string: "1.2.3.4\0junk" would pass with its junk.
+  return text.find('\0') == std::string::npos && inet_pton(AF_INET, text.c_str(), &a) == 1;
 }
 
 }  // namespace

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "service/client_token.h"
 #include "http/api_base.h"
-#include "service/json_reply.h"
 #include "log/simple_log.h"
+#include "service/client_token.h"
+#include "service/json_reply.h"
 #include "xml/utf.h"
 
 namespace {
@@ -70,7 +70,10 @@ bool RetentionClient::QueryRetentionStrategy(int productId, const std::string& p
   const std::string reply =
       CurlRequest(kRequestGet, Utf8ToWide(url), headers, true, false, {}, result);
   NUV_LOG(3, "[INFO] query redeem response = %s", ReplyForLog(reply).c_str());
+  return ReadStrategyReply(reply);
+}
 
+bool RetentionClient::ReadStrategyReply(const std::string& reply) {
   JsonPtr root = ParseJson(reply);
   const int code = CodeOf(root.get());
   const cJSON* data = MemberOf(root.get(), "data");

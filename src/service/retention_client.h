@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "service/client_token.h"
 #include "http/curl_request.h"
+#include "service/client_token.h"
 
 class RetentionClient {
  public:
@@ -14,6 +14,8 @@ class RetentionClient {
   // the reply has no "code" 0 or no strategy object.
   bool QueryRetentionStrategy(int productId, const std::string& productVersion,
                               const std::string& clientSign, const std::string& queryVersion);
+  // Keeps the strategy of a recovery reply (what QueryRetentionStrategy does with the reply).
+  bool ReadStrategyReply(const std::string& reply);
   // Applies for the benefit of the strategy last read; the reply's "code" (-1 when it has none).
   int ApplyAuthorization(const std::string& email);
 

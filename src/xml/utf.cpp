@@ -61,6 +61,10 @@ size_t DecodeUtf8(const unsigned char* p, size_t count, char16_t* out) {
     i = j;
     if (broken) {
       put(u'?');
+    } else if (value == 0) {
+      // An overlong NUL (C0 80): a NUL unit inside the text would cut every later narrow copy
+      // of it short, so a path or URL could be checked whole and then used in part.
+      put(u'?');
     } else if (value > 0x10FFFF) {
       put(u'?');  // no UTF-16 form
     } else if (value > 0xFFFF) {

@@ -68,7 +68,7 @@ TEST_F(HttpDnsTest, SecondaryEndpointIsAskedWhenThePrimaryGivesNoReply) {
 TEST(HttpDnsReply, KeepsQuotedAddressesOnly) {
   using List = std::vector<std::string>;
   struct Case {
-    const char* reply;
+    std::string reply;
     bool ok;
     List addresses;
   } cases[] = {
@@ -80,6 +80,7 @@ TEST(HttpDnsReply, KeepsQuotedAddressesOnly) {
       {"[\"\"]", false, {}},
       {"[ , \"x\"]", false, {}},
       {"[\"1.2.3.4\",\"not-an-ip\",\"999.1.1.1\"]", true, {"1.2.3.4"}},
+      {std::string("[\"1.2.3.4\0x\",\"5.6.7.8\"]", 23), true, {"5.6.7.8"}},  // NUL inside
   };
   for (const Case& c : cases) {
     List got;

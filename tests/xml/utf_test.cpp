@@ -27,6 +27,10 @@ TEST(Utf8ToWide, Decoding) {
       {"ab\xF0", u"ab"},
       {std::string("a\0b", 3), u"a"},  // NUL ends the text
       {std::string("\xE4\0b", 3), u"?"},
+      {"a\xC0\x80"
+       "b\xE0\x80\x80"
+       "c\xC0\xC0",
+       u"a?b?c?"},                          // overlong NULs stay out of the text
       {"\x9F\xBF", u"\u07FF"},              // 0x80-0x9F lead a 2-byte sequence
       {"\xAF\xBF\xBF", u"\uFFFF"},          // 0xA0-0xAF a 3-byte one
       {"\xF7\xBF\xBF\xBF", u"?"},           // beyond U+10FFFF

@@ -134,6 +134,10 @@ bool PeerAllowed(int fd) {
 
 }  // namespace
 
+bool ReadWindowFrame(int fd, WindowFrame* frame) {
+  return ReadFrame(fd, frame);
+}
+
 bool PostWindowMessage(uint32_t handle, uint32_t message, uint64_t wParam) {
   return Exchange(handle, {WindowFrameKind::Post, message, wParam, {}}, std::nullopt).has_value();
 }
@@ -261,7 +265,7 @@ void WindowSocketListener::Run() {
 void WindowSocketListener::Serve(int fd) {
   WindowFrame frame;
   // Bounded: each read waits at most the socket time-out, and a client gets a fixed frame budget.
-  for (int count = 0; count < 1024 && ReadFrame(fd, &frame); ++count) {
+  for (int count = 0; count < 1024 && ReadWindowFrame(fd, &frame); ++count) {
     switch (frame.kind) {
       case WindowFrameKind::Query: {
         WindowIdentity id;

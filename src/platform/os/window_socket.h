@@ -36,6 +36,10 @@ std::vector<uint32_t> ListWindowHandles();
 // The first window whose class name and title match exactly.
 std::optional<uint32_t> FindWindow(std::string_view className, std::string_view title);
 
+// Reads one frame from a connected socket, the way the listener reads its requests. False at the
+// end of the stream and for a frame that breaks the format (the listener then ends the connection).
+bool ReadWindowFrame(int fd, WindowFrame* frame);
+
 // Listener side: binds the window's address and serves connections one at a time on its own
 // thread; the handler runs on that thread, in arrival order. Query frames are answered from the
 // identity without calling the handler.

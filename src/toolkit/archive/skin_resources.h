@@ -31,7 +31,7 @@ class SkinResources {
 
   // A file by its archive name ("skin.xml", "2x/btn_normal.png"); nothing when absent.
   std::optional<std::string> ReadFile(std::string_view name) const;
-  // Reads and keeps the document so a later window needs no second read; false when absent.
+  // Whether the document is in the source (a missing one is logged).
   bool LoadSkin(std::string_view name);
 
  private:

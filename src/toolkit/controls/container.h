@@ -34,7 +34,6 @@ class Container : public Control {
   void SetPos(const Rect& absolute) override;
   void Paint(Painter& painter) override;
   void OnAttached() override;
-  void SetVisible(bool visible) override;
 
   // Children in paint order (later ones lie above earlier ones).
   const std::vector<std::unique_ptr<Control>>& Children() const { return children_; }

@@ -141,12 +141,14 @@ class Control {
   // The pieces Paint draws, in this order.
   virtual void PaintBkColor(Painter& painter);
   virtual void PaintBkImage(Painter& painter);
-  virtual void PaintStatusImage(Painter& painter) {}
+  virtual void PaintStatusImage(Painter& /*painter*/) {}
   virtual void PaintText(Painter& painter);
   virtual void PaintBorder(Painter& painter);
   // The text colour for the current state.
   Color EffectiveTextColor() const;
   Rect TextRect() const;  // pos_ minus the text padding
+  // Logs an attribute that is unknown (known false) or whose value is malformed.
+  void ReportAttribute(std::u16string_view name, std::u16string_view value, bool known) const;
   // Sends a notification from this control through the manager.
   void Notify(const char* type, uint64_t wParam = 0, int64_t lParam = 0);
 
@@ -175,7 +177,7 @@ class Control {
   Color bkColor_ = 0;
   std::u16string bkImage_;
   int borderSize_ = 0;
-  Color borderColor_ = 0xFF000000;
+  Color borderColor_ = 0;  // a border without a colour draws nothing
   std::u16string userData_;
   uintptr_t tag_ = 0;
 };

@@ -42,6 +42,9 @@ class Edit : public Label {
   // Text index under a client point.
   size_t IndexAt(Point point);
   void Changed();
+  void MoveLine(int lines, bool extend);
+  // Where the text's layout starts (client coordinates), keeping the caret in view.
+  Point LayoutOrigin(const class TextLayout& layout, const Rect& area, bool followCaret);
 
   TextEditModel model_;
   bool readOnly_ = false;
@@ -50,6 +53,7 @@ class Edit : public Label {
   Color placeholderColor_ = 0xFFA7A6AA;
   bool selecting_ = false;  // the mouse extends the selection while the button is down
   int scrollX_ = 0;         // single line: how far the text is scrolled to keep the caret in view
+  int scrollY_ = 0;         // multi-line: the same, downwards
 };
 
 }  // namespace SkinUI

@@ -11,6 +11,9 @@ class Label : public Control {
   Label();
   std::u16string_view GetClass() const override { return u"Label"; }
   void* GetInterface(std::u16string_view name) override;
+
+ protected:
+  void PaintText(Painter& painter) override;
 };
 
 }  // namespace SkinUI

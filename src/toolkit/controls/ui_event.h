@@ -29,6 +29,7 @@ struct UiEvent {
   int clicks = 1;
   int delta = 0;
   std::u16string text;
+  bool handled = false;  // set by a control that used a key
 };
 
 }  // namespace SkinUI

@@ -86,8 +86,10 @@ class HostWindow {
   // Native children (web views) changed place or visibility.
   virtual void SyncNativeChildren() {}
   // Where the input method's candidate window should go (client coordinates).
-  virtual void SetTextInputRect(const Rect& rect) {}
+  virtual void SetTextInputRect(const Rect& /*rect*/) {}
   virtual void SetTaskbarProgress(TaskbarState state, int percent) = 0;
+  // Device pixels per logical pixel (1, or 2 on HiDPI screens).
+  virtual int Scale() const { return 1; }
   virtual void Destroy() = 0;
 };
 

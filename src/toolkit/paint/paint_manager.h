@@ -63,6 +63,10 @@ class PaintManager {
   bool HasDirty() const { return !dirty_.IsEmpty(); }
   // Called when something needs painting; the host asks for a frame there.
   void SetInvalidateHandler(std::function<void(const Rect&)> handler);
+  // Called after every layout (the host moves native children there).
+  void SetLayoutHandler(std::function<void()> handler);
+  // Lays the tree out now when something changed since the last layout.
+  void LayoutIfNeeded();
   // Lays out when needed and paints `clip` (client coordinates) into cr, whose user space is
   // the client area in logical pixels (scale it for HiDPI surfaces).
   void Render(cairo_t* cr, const Rect& clip);
@@ -112,19 +116,23 @@ class PaintManager {
   void SetNotifySink(NotifySink* sink) { sink_ = sink; }
   // Delivers at once on the window thread.
   void SendNotify(Control* sender, const char* type, uint64_t wParam = 0, int64_t lParam = 0);
-  // Called by a control before it goes away: drops every reference the manager holds to it.
+  // Called by a control before it goes away: drops every reference the manager holds to it and
+  // its timers.
   void ForgetControl(Control* control);
+  // Called when a control is hidden or disabled: it and its children lose focus, hot state,
+  // capture and an open list.
+  void ReleaseStates(Control* control);
+  // Whether the focus came by keyboard (Tab), so focused controls show a focus ring.
+  bool IsFocusVisible() const { return focusVisible_; }
 
   // Clipboard of the window host (empty without one).
   std::u16string ClipboardText() const;
   void SetClipboardText(std::u16string_view text) const;
 
  private:
-  void Layout();
   void UpdateHot(Point point);
   void Walk(Control& control, const std::function<void(Control&)>& visit) const;
   Control* FindAt(Control& control, Point point, const Rect& clip) const;
-  void PaintTree(Control& control, class Painter& painter, const Rect& clip);
 
   std::unique_ptr<Control> root_;
   WindowSkin skin_;
@@ -135,11 +143,13 @@ class PaintManager {
   bool needUpdate_ = true;
   Rect dirty_;
   std::function<void(const Rect&)> onInvalidate_;
+  std::function<void()> onLayout_;
   Control* focus_ = nullptr;
   Control* hot_ = nullptr;
   Control* capture_ = nullptr;
   Control* popup_ = nullptr;
   Rect caretRect_;
+  bool focusVisible_ = false;
   NotifySink* sink_ = nullptr;
   // Shared with timer callbacks, which may outlive the manager on the loop.
   std::shared_ptr<struct TimerState> timers_;

@@ -52,10 +52,10 @@ class WindowBase : public NotifySink {
   // notification follows on the loop's next turn.
   virtual void InitWindow() {}
   // Every notification of the window's controls.
-  void Notify(Notification& notification) override {}
+  void Notify(Notification& /*notification*/) override {}
   // Sees every key press (message kWmKeyDown, wParam = virtual key, lParam = modifiers) before
   // the controls do; true consumes it.
-  virtual bool MessageFilter(const Message& key) { return false; }
+  virtual bool MessageFilter(const Message& /*key*/) { return false; }
   // Every message: posted and sent ones, other processes' (kWmCopyData, kWmInstallerProgress),
   // kWmMove, kWmSysCommand (kScClose), kWmNcLButtonDblClk, kWmCommand (menus), tray callbacks
   // and window timers. Set handled to stop the default handling (kScClose and kWmClose close

@@ -60,6 +60,9 @@ class OffscreenHost : public Host {
   bool Type(const std::u16string& text, const std::u16string& window = {});
   // Drags from a client point by (dx, dy) as a caption drag would.
   bool Drag(Point from, int dx, int dy, const std::u16string& window = {});
+  // A mouse message on the tray icon `id` (kWmLButtonUp, kWmRButtonUp, ...), as the
+  // notification area would send it; false when there is no such icon.
+  bool TrayEvent(uint32_t id, uint32_t mouseMessage);
   // Writes the window's current picture as PNG; false when the window is not there.
   bool Snapshot(const std::string& pngPath, const std::u16string& window = {});
   // Runs code on the UI thread with the window (nullptr when not found) and waits.
@@ -79,7 +82,8 @@ class OffscreenHost : public Host {
   // ---- What the host was asked (for tests).
   struct TrayRecord {
     TrayIconData data;
-    int balloons = 0;
+    int balloons = 0;  // how many times a balloon was shown
+    WindowBase* owner = nullptr;
   };
   std::optional<TrayRecord> TrayIcon(uint32_t id) const;
   struct TaskbarRecord {
@@ -88,13 +92,14 @@ class OffscreenHost : public Host {
   };
   TaskbarRecord Taskbar(const std::u16string& window = {}) const;
   std::vector<std::u16string> FolderPickerTitles() const;
+  // The items of the last pop-up menu.
+  std::vector<MenuItem> LastMenu() const;
   // Live windows, newest last, by class name.
   std::vector<std::u16string> WindowNames() const;
 
   // For OffscreenWindow.
   void Register(OffscreenWindow* window);
   void Unregister(OffscreenWindow* window);
-  void RaiseModal(OffscreenWindow* window);
 
  private:
   OffscreenWindow* FindWindow(const std::u16string& name) const;  // UI thread
@@ -111,6 +116,7 @@ class OffscreenHost : public Host {
   std::deque<std::optional<std::u16string>> folderAnswers_;
   std::deque<uint32_t> menuAnswers_;
   std::vector<std::u16string> pickerTitles_;
+  std::vector<MenuItem> lastMenu_;
   std::map<uint32_t, TrayRecord> tray_;
   bool trayAvailable_ = true;
   std::function<void(WindowBase&)> onModal_;

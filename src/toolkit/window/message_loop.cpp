@@ -45,15 +45,15 @@ void MessageLoop::RemoveTimer(TimerId id) {
 }
 
 void MessageLoop::Quit(int code) {
-  std::function<void()> waker;
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    quit_ = true;
-    quitCode_ = code;
-    waker = waker_;
-  }
-  changed_.notify_all();
-  if (waker) waker();
+  // In order, like a quit message: what was posted before it still runs.
+  Post([this, code] {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      quit_ = true;
+      quitCode_ = code;
+    }
+    changed_.notify_all();
+  });
 }
 
 bool MessageLoop::QuitRequested() const {
@@ -116,13 +116,21 @@ bool MessageLoop::RunPending() {
     }
   }
   bool ran = false;
-  // Only the tasks queued so far: tasks posted by these run on the next turn.
-  std::deque<Task> batch;
+  // Only the tasks queued so far: tasks posted by these run on the next turn. One at a time from
+  // the queue, so that a task entering a modal loop leaves the rest to that loop.
+  size_t count = 0;
   {
     std::lock_guard<std::mutex> hold(lock_);
-    batch.swap(tasks_);
+    count = tasks_.size();
   }
-  for (Task& task : batch) {
+  for (size_t i = 0; i < count; ++i) {
+    Task task;
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      if (tasks_.empty()) break;
+      task = std::move(tasks_.front());
+      tasks_.pop_front();
+    }
     task();
     ran = true;
   }
@@ -222,12 +230,13 @@ void MessageLoop::AdvanceTime(std::chrono::milliseconds by) {
 
 bool MessageLoop::IsIdle() const {
   std::lock_guard<std::mutex> hold(lock_);
-  return idle_ && tasks_.empty();
+  return (idle_ && tasks_.empty()) || quit_;
 }
 
 bool MessageLoop::WaitIdle(std::chrono::milliseconds limit) const {
   std::unique_lock<std::mutex> hold(lock_);
-  return changed_.wait_for(hold, limit, [this] { return idle_ && tasks_.empty(); });
+  // A loop asked to quit runs nothing more that one could wait for.
+  return changed_.wait_for(hold, limit, [this] { return (idle_ && tasks_.empty()) || quit_; });
 }
 
 }  // namespace SkinUI

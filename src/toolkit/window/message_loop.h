@@ -37,7 +37,7 @@ class MessageLoop {
   // A repeating timer; the first tick comes after `period`. Returns its id (never 0).
   TimerId AddTimer(std::chrono::milliseconds period, Task tick);
   void RemoveTimer(TimerId id);
-  // Ends Run (and every nested RunUntil) with the code.
+  // Ends Run (and every nested RunUntil) with the code once the tasks posted before it ran.
   void Quit(int code);
   bool QuitRequested() const;
   int QuitCode() const;
@@ -68,7 +68,8 @@ class MessageLoop {
   // order (a timer due several times fires several times). Runs on the UI thread.
   void AdvanceTime(std::chrono::milliseconds by);
 
-  // Whether the loop is blocked waiting with nothing due (tests wait for this to settle).
+  // Whether the loop is blocked waiting with nothing due, or asked to quit (tests wait for this
+  // to settle).
   bool IsIdle() const;
   // Waits (another thread) until the loop is idle with an empty queue, at most `limit`.
   bool WaitIdle(std::chrono::milliseconds limit) const;

@@ -179,8 +179,12 @@ TEST(SkinDocumentsTest, NamedControlsHaveTheirRectanglesAndInitialStates) {
     EXPECT_EQ(c->GetPos(), e.rect);
     EXPECT_EQ(c->IsVisible(), e.visible);
     EXPECT_EQ(c->IsEnabled(), e.enabled);
-    if (e.text) EXPECT_EQ(WideToUtf8(c->GetText()), WideToUtf8(e.text));
-    if (e.font != kAny) EXPECT_EQ(c->GetFont(), e.font);
+    if (e.text) {
+      EXPECT_EQ(WideToUtf8(c->GetText()), WideToUtf8(e.text));
+    }
+    if (e.font != kAny) {
+      EXPECT_EQ(c->GetFont(), e.font);
+    }
   }
   for (auto& [name, built] : documents) EXPECT_EQ(built->problems, 0) << name;
 }

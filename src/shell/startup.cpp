@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "analytics/usage_tracker.h"
+#include "log/log_folder.h"
+#include "log/simple_log.h"
 #include "platform/os/admin.h"
 #include "platform/os/files.h"
 #include "platform/os/folders.h"
@@ -15,8 +17,6 @@
 #include "shell/command_line.h"
 #include "shell/crash_handler.h"
 #include "shell/language_table.h"
-#include "log/log_folder.h"
-#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {
@@ -114,7 +114,12 @@ int RunStartup(const std::vector<std::string>& args, NuvMgr& mgr, const StartupH
     return -1;
   }
 
-  // 11. COM has no counterpart here. 12.-16. The skin, the window and its message loop.
+  // 11. COM has no counterpart here. 12.-15. The skin and the main window.
+  if (hooks.openWindow && !hooks.openWindow(mgr, language)) {
+    NUV_LOG(1, "[ERROR] create NuvWnd failed!");
+    return -1;
+  }
+  // 16. The message loop.
   if (hooks.runWindow) {
     NUV_LOG(3, "[INFO] MessageLoop");
     hooks.runWindow(mgr, language);

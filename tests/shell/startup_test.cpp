@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <condition_variable>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 
@@ -12,6 +12,7 @@
 #include "platform/os/window_socket.h"
 #include "session/nuv_mgr.h"
 #include "shell/command_line.h"
+#include "shell/window_startup.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -32,8 +33,9 @@ class StartupTest : public ::testing::Test {
     std::filesystem::create_directories(dir_.File("root/var/lib"));
     std::filesystem::create_directories(dir_.File("root/opt"));
     std::filesystem::create_directories(dir_.File("res"));
-    std::filesystem::copy_file(std::string(NUV_SOURCE_DIR) + "/tests/fixtures/loopback/endpoints.xml",
-                               dir_.File("res/endpoints.xml"));
+    std::filesystem::copy_file(
+        std::string(NUV_SOURCE_DIR) + "/tests/fixtures/loopback/endpoints.xml",
+        dir_.File("res/endpoints.xml"));
     Set("TMPDIR", dir_.Path());
     Set("NUV_LOCK_DIR", dir_.File("lock"));
     Set("NUV_REGISTRY_DIR", dir_.File("reg"));
@@ -47,7 +49,8 @@ class StartupTest : public ::testing::Test {
     nuv::os::SetAdministratorOverride(std::nullopt);
     for (const char* name : {"TMPDIR", "NUV_LOCK_DIR", "NUV_REGISTRY_DIR", "NUV_ROOT_PREFIX"})
       unsetenv(name);
-    setenv("NUV_RESOURCE_DIR", (std::string(NUV_SOURCE_DIR) + "/tests/fixtures/loopback").c_str(), 1);
+    setenv("NUV_RESOURCE_DIR", (std::string(NUV_SOURCE_DIR) + "/tests/fixtures/loopback").c_str(),
+           1);
   }
   void Set(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
 
@@ -58,14 +61,20 @@ class StartupTest : public ::testing::Test {
     if (errOut) *errOut = err;
     return code;
   }
-  std::string Log(const char* name = "vtNUV.log") { return ReadWholeFile(dir_.File(std::string("Veltrin/NUV/") + name)); }
-  void MarkMissing(const char* resourceFile) { WriteWholeFile(dir_.File(std::string("res/") + resourceFile + ".missing"), ""); }
+  std::string Log(const char* name = "vtNUV.log") {
+    return ReadWholeFile(dir_.File(std::string("Veltrin/NUV/") + name));
+  }
+  void MarkMissing(const char* resourceFile) {
+    WriteWholeFile(dir_.File(std::string("res/") + resourceFile + ".missing"), "");
+  }
 
   TempDir dir_;
   NuvMgr mgr_;
 };
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 TEST_F(StartupTest, InteractiveRunWithoutArgumentsEndsNormally) {
   std::string err;
@@ -80,7 +89,8 @@ TEST_F(StartupTest, InteractiveRunWithoutArgumentsEndsNormally) {
 }
 
 TEST_F(StartupTest, ForkModeTakesTheHostValues) {
-  EXPECT_EQ(Run({"OnlyForkInstallDependent=1", "HostLang=de", "HostVersion=8.0.1", "HostHwnd=1234"}), 0);
+  EXPECT_EQ(
+      Run({"OnlyForkInstallDependent=1", "HostLang=de", "HostVersion=8.0.1", "HostHwnd=1234"}), 0);
   std::string log = Log("vtForkNUV.log");
   EXPECT_TRUE(Contains(log, "[INFO] start, fork=[1]."));
   EXPECT_TRUE(Contains(log, "[INFO] set select lang=[de]."));
@@ -142,7 +152,8 @@ TEST_F(StartupTest, EveryEarlyStopHasItsLineAndBox) {
        "Load product xml error."},
       {"lang xml", [this] { MarkMissing("lang.xml"); }, "[ERROR] loadLangXML failed!",
        "Load lang xml error."},
-      {"second instance", [&held] { held = std::make_unique<nuv::os::InstanceLock>("Capturo_nuv"); },
+      {"second instance",
+       [&held] { held = std::make_unique<nuv::os::InstanceLock>("Capturo_nuv"); },
        "[WARN] Already exist PreInstance.", nullptr},
   };
   for (const Case& c : cases) {
@@ -180,12 +191,13 @@ TEST_F(StartupTest, ASecondInteractiveStartActivatesTheRunningWindow) {
   std::mutex lock;
   std::condition_variable changed;
   int activations = 0;
-  nuv::os::WindowSocketListener window(0x5EED01, {"NUV", "Capturo"}, [&](const nuv::os::WindowFrame& f) {
-    if (f.kind != nuv::os::WindowFrameKind::Activate) return;
-    std::lock_guard<std::mutex> guard(lock);
-    ++activations;
-    changed.notify_all();
-  });
+  nuv::os::WindowSocketListener window(0x5EED01, {"NUV", "Capturo"},
+                                       [&](const nuv::os::WindowFrame& f) {
+                                         if (f.kind != nuv::os::WindowFrameKind::Activate) return;
+                                         std::lock_guard<std::mutex> guard(lock);
+                                         ++activations;
+                                         changed.notify_all();
+                                       });
   ASSERT_TRUE(window.Start());
   nuv::os::InstanceLock first("Capturo_nuv");
   nuv::os::InstanceLock firstFork("Capturo_nuv_fork");
@@ -201,6 +213,40 @@ TEST_F(StartupTest, AForkInstanceIsNotBlockedByTheInteractiveOne) {
   ASSERT_TRUE(interactive.Held());
   EXPECT_EQ(Run({"OnlyForkInstallDependent=1"}), 0);
   EXPECT_EQ(Run({}), -1);
+}
+
+// Steps 12-16 on the toolkit without a display: the skin archive, the main window (class "NUV",
+// the product name as title) with its handle in the controller, then the loop. A missing skin
+// archive leaves the window empty; a window that cannot be made stops the start-up.
+TEST_F(StartupTest, TheMainWindowOpensWithOrWithoutItsSkin) {
+  for (bool skinMissing : {false, true}) {
+    SCOPED_TRACE(skinMissing ? "skin missing" : "skin present");
+    if (skinMissing) MarkMissing("skin.zip");
+    NuvMgr mgr;
+    std::optional<nuv::os::WindowIdentity> identity;
+    StartupHooks hooks = NoCrashHandler();
+    hooks.openWindow = OpenMainWindow;
+    hooks.runWindow = [&](NuvMgr& m, LanguageTable& language) {
+      identity = nuv::os::QueryWindow(m.mainWnd);  // answered by the window's socket
+      RunMainWindowLoop(m, language);
+    };
+    EXPECT_EQ(RunStartup({}, mgr, hooks), 0);
+    EXPECT_NE(mgr.mainWnd, 0u);
+    ASSERT_TRUE(identity);
+    EXPECT_EQ(identity->className, "NUV");
+    EXPECT_EQ(identity->title, "Capturo");
+    const std::string log = Log();
+    const size_t handle = log.find("[INFO] NuvWnd handle=[");
+    ASSERT_NE(handle, std::string::npos);
+    EXPECT_LT(handle, log.find("[INFO] MessageLoop"));
+    EXPECT_LT(log.find("[INFO] MessageLoop"), log.find("[INFO] MessageLoop end"));
+    EXPECT_TRUE(Contains(log, "[INFO] window host=[offscreen]"));
+    EXPECT_EQ(Contains(log, "skin skin.xml not found"), skinMissing);
+  }
+  StartupHooks failing = NoCrashHandler();
+  failing.openWindow = [](NuvMgr&, LanguageTable&) { return false; };
+  EXPECT_EQ(RunStartup({}, mgr_, failing), -1);
+  EXPECT_TRUE(Contains(Log(), "[ERROR] create NuvWnd failed!"));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The downloader's entry. Until the window exists, the place of its message loop is taken by a
-// summary of what the start-up loaded, printed to standard output.
+// The downloader's entry. Until the real main window exists, a summary of what the start-up
+// loaded is printed to standard output before the skinned placeholder window runs.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -7,6 +7,7 @@
 #include "session/nuv_mgr.h"
 #include "shell/language_table.h"
 #include "shell/startup.h"
+#include "shell/window_startup.h"
 #include "xml/utf.h"
 
 namespace {
@@ -17,7 +18,8 @@ void PrintLoaded(NuvMgr& mgr, LanguageTable& language) {
               u8(mgr.ProductBrand).c_str(), u8(mgr.ProductID).c_str(), u8(mgr.Channel).c_str());
   std::printf("platform     %s\n", u8(mgr.ServerHost).c_str());
   std::printf("config dir   %s\n", u8(mgr.configFolder).c_str());
-  std::printf("run config   %s (resume=%d)\n", u8(mgr.runConfigPath).c_str(), mgr.resumeDownload ? 1 : 0);
+  std::printf("run config   %s (resume=%d)\n", u8(mgr.runConfigPath).c_str(),
+              mgr.resumeDownload ? 1 : 0);
   std::printf("install root %s\n", u8(mgr.installRoot).c_str());
   std::printf("language     %s (%s), install button \"%s\"\n",
               u8(language.CurrentLanguageName()).c_str(),
@@ -33,6 +35,10 @@ void PrintLoaded(NuvMgr& mgr, LanguageTable& language) {
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   StartupHooks hooks;
-  hooks.runWindow = PrintLoaded;
+  hooks.openWindow = [](NuvMgr& mgr, LanguageTable& language) {
+    PrintLoaded(mgr, language);
+    return OpenMainWindow(mgr, language);
+  };
+  hooks.runWindow = RunMainWindowLoop;
   return RunStartup(args, GetNuvMgr(), hooks);
 }

@@ -172,11 +172,13 @@ void MessageLoop::WaitForWork(const std::function<bool()>& done) {
   idle_ = false;
 }
 
+void MessageLoop::ClearQuit() {
+  std::lock_guard<std::mutex> hold(lock_);
+  quit_ = false;
+}
+
 int MessageLoop::Run() {
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    quit_ = false;
-  }
+  ClearQuit();
   BindToCurrentThread();
   while (!QuitRequested()) {
     if (!RunPending()) WaitForWork(nullptr);

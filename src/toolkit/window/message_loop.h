@@ -56,6 +56,8 @@ class MessageLoop {
   std::optional<Clock::time_point> NextDeadline() const;
   // Blocks running tasks and timers until Quit; returns the quit code.
   int Run();
+  // Forgets an earlier quit, before a host runs its own loop (Run does it itself).
+  void ClearQuit();
   // A nested loop (modal windows): runs until done() is true or Quit was called.
   void RunUntil(const std::function<bool()>& done);
 

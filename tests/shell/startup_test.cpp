@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <cstdlib>
+#include <condition_variable>
 #include <filesystem>
 #include <mutex>
 
@@ -33,9 +33,8 @@ class StartupTest : public ::testing::Test {
     std::filesystem::create_directories(dir_.File("root/var/lib"));
     std::filesystem::create_directories(dir_.File("root/opt"));
     std::filesystem::create_directories(dir_.File("res"));
-    std::filesystem::copy_file(
-        std::string(NUV_SOURCE_DIR) + "/tests/fixtures/loopback/endpoints.xml",
-        dir_.File("res/endpoints.xml"));
+    std::filesystem::copy_file(std::string(NUV_SOURCE_DIR) + "/tests/fixtures/loopback/endpoints.xml",
+                               dir_.File("res/endpoints.xml"));
     Set("TMPDIR", dir_.Path());
     Set("NUV_LOCK_DIR", dir_.File("lock"));
     Set("NUV_REGISTRY_DIR", dir_.File("reg"));
@@ -49,8 +48,7 @@ class StartupTest : public ::testing::Test {
     nuv::os::SetAdministratorOverride(std::nullopt);
     for (const char* name : {"TMPDIR", "NUV_LOCK_DIR", "NUV_REGISTRY_DIR", "NUV_ROOT_PREFIX"})
       unsetenv(name);
-    setenv("NUV_RESOURCE_DIR", (std::string(NUV_SOURCE_DIR) + "/tests/fixtures/loopback").c_str(),
-           1);
+    setenv("NUV_RESOURCE_DIR", (std::string(NUV_SOURCE_DIR) + "/tests/fixtures/loopback").c_str(), 1);
   }
   void Set(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
 
@@ -61,20 +59,14 @@ class StartupTest : public ::testing::Test {
     if (errOut) *errOut = err;
     return code;
   }
-  std::string Log(const char* name = "vtNUV.log") {
-    return ReadWholeFile(dir_.File(std::string("Veltrin/NUV/") + name));
-  }
-  void MarkMissing(const char* resourceFile) {
-    WriteWholeFile(dir_.File(std::string("res/") + resourceFile + ".missing"), "");
-  }
+  std::string Log(const char* name = "vtNUV.log") { return ReadWholeFile(dir_.File(std::string("Veltrin/NUV/") + name)); }
+  void MarkMissing(const char* resourceFile) { WriteWholeFile(dir_.File(std::string("res/") + resourceFile + ".missing"), ""); }
 
   TempDir dir_;
   NuvMgr mgr_;
 };
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST_F(StartupTest, InteractiveRunWithoutArgumentsEndsNormally) {
   std::string err;
@@ -89,8 +81,7 @@ TEST_F(StartupTest, InteractiveRunWithoutArgumentsEndsNormally) {
 }
 
 TEST_F(StartupTest, ForkModeTakesTheHostValues) {
-  EXPECT_EQ(
-      Run({"OnlyForkInstallDependent=1", "HostLang=de", "HostVersion=8.0.1", "HostHwnd=1234"}), 0);
+  EXPECT_EQ(Run({"OnlyForkInstallDependent=1", "HostLang=de", "HostVersion=8.0.1", "HostHwnd=1234"}), 0);
   std::string log = Log("vtForkNUV.log");
   EXPECT_TRUE(Contains(log, "[INFO] start, fork=[1]."));
   EXPECT_TRUE(Contains(log, "[INFO] set select lang=[de]."));
@@ -152,8 +143,7 @@ TEST_F(StartupTest, EveryEarlyStopHasItsLineAndBox) {
        "Load product xml error."},
       {"lang xml", [this] { MarkMissing("lang.xml"); }, "[ERROR] loadLangXML failed!",
        "Load lang xml error."},
-      {"second instance",
-       [&held] { held = std::make_unique<nuv::os::InstanceLock>("Capturo_nuv"); },
+      {"second instance", [&held] { held = std::make_unique<nuv::os::InstanceLock>("Capturo_nuv"); },
        "[WARN] Already exist PreInstance.", nullptr},
   };
   for (const Case& c : cases) {
@@ -191,13 +181,12 @@ TEST_F(StartupTest, ASecondInteractiveStartActivatesTheRunningWindow) {
   std::mutex lock;
   std::condition_variable changed;
   int activations = 0;
-  nuv::os::WindowSocketListener window(0x5EED01, {"NUV", "Capturo"},
-                                       [&](const nuv::os::WindowFrame& f) {
-                                         if (f.kind != nuv::os::WindowFrameKind::Activate) return;
-                                         std::lock_guard<std::mutex> guard(lock);
-                                         ++activations;
-                                         changed.notify_all();
-                                       });
+  nuv::os::WindowSocketListener window(0x5EED01, {"NUV", "Capturo"}, [&](const nuv::os::WindowFrame& f) {
+    if (f.kind != nuv::os::WindowFrameKind::Activate) return;
+    std::lock_guard<std::mutex> guard(lock);
+    ++activations;
+    changed.notify_all();
+  });
   ASSERT_TRUE(window.Start());
   nuv::os::InstanceLock first("Capturo_nuv");
   nuv::os::InstanceLock firstFork("Capturo_nuv_fork");

@@ -13,10 +13,10 @@
 
 #include "analytics/report_data_store.h"
 #include "analytics/track_report.h"
-#include "log/simple_log.h"
 #include "platform/os/folders.h"
 #include "shell/crash_dump.h"
 #include "shell/crash_locate.h"
+#include "log/simple_log.h"
 
 namespace {
 

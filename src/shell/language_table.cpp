@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "log/simple_log.h"
 #include "platform/os/locale.h"
 #include "platform/os/resources.h"
+#include "log/simple_log.h"
 #include "xml/utf.h"
 #include "xml/xml_document.h"
 

@@ -6,6 +6,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 if [ -x "$BUILD/bench/xml/bench_xml" ]; then
   echo "== bench/xml"; "$BUILD/bench/xml/bench_xml"
 fi
+if [ -x "$BUILD/bench/ui/bench_ui" ]; then
+  echo "== bench/ui"; "$BUILD/bench/ui/bench_ui"
+fi
 if [ -x "$BUILD/tools/nuvget/nuvget" ]; then
   echo "== bench/engine"; bash "$here/engine/run.sh" "$BUILD"
 fi

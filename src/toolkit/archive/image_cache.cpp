@@ -9,11 +9,14 @@
 #include "platform/os/resources.h"
 #include "toolkit/archive/skin_archive.h"
 #include "toolkit/archive/skin_resources.h"
+#include "toolkit/render/painter.h"
 #include "xml/utf.h"
 
 namespace SkinUI {
 
 namespace {
+
+constexpr size_t kMaxRendered = 1024;
 
 constexpr unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
@@ -152,9 +155,46 @@ std::shared_ptr<const SkinImage> ImageCache::Get(const ImageSpec& spec, int scal
   return image;
 }
 
+std::shared_ptr<const SkinImage> ImageCache::Rendered(const ImageSpec& spec, Size size, int scale) {
+  if (size.cx <= 0 || size.cy <= 0) return nullptr;
+  std::shared_ptr<const SkinImage> image = Get(spec, scale);
+  if (!image) return nullptr;
+  const Edges& c = spec.corner;
+  std::string key = Describe(spec) + "|" + std::to_string(scale) + "|" + std::to_string(size.cx) +
+                    "x" + std::to_string(size.cy) + "|" + std::to_string(c.left) + "," +
+                    std::to_string(c.top) + "," + std::to_string(c.right) + "," +
+                    std::to_string(c.bottom) + "|" + std::to_string(spec.fade);
+  if (spec.source)
+    key += "|" + std::to_string(spec.source->left) + "," + std::to_string(spec.source->top) + "," +
+           std::to_string(spec.source->right) + "," + std::to_string(spec.source->bottom);
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    auto it = rendered_.find(key);
+    if (it != rendered_.end()) return it->second;
+  }
+  auto out = std::make_shared<SkinImage>();
+  out->scale = scale >= 2 ? 2 : 1;
+  out->width = size.cx * out->scale;
+  out->height = size.cy * out->scale;
+  out->surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, out->width, out->height);
+  cairo_t* cr = cairo_create(out->surface);
+  cairo_scale(cr, out->scale, out->scale);
+  ImageSpec whole = spec;
+  whole.dest.reset();
+  DrawNinePatch(cr, *image, whole, Rect{0, 0, size.cx, size.cy});
+  cairo_destroy(cr);
+  cairo_surface_set_device_scale(out->surface, out->scale, out->scale);
+  std::lock_guard<std::mutex> hold(lock_);
+  // Bounded: a progress bar alone makes one entry per width it was drawn at.
+  if (rendered_.size() >= kMaxRendered) rendered_.clear();
+  rendered_[key] = out;
+  return out;
+}
+
 void ImageCache::Clear() {
   std::lock_guard<std::mutex> hold(lock_);
   images_.clear();
+  rendered_.clear();
 }
 
 std::vector<IconImage> LoadIconGroup(int id) {

@@ -44,6 +44,10 @@ class ImageCache {
   // missing). Thread-safe.
   const ImageSpec* Spec(std::u16string_view notation);
   std::shared_ptr<const SkinImage> Get(const ImageSpec& spec, int scale);
+  // The picture already drawn as its nine-patch at a destination size (logical pixels), with
+  // the device scale set, so painting it is a plain copy; nullptr when the picture is missing.
+  // Stretching a large picture on every paint is what a redraw would otherwise spend its time on.
+  std::shared_ptr<const SkinImage> Rendered(const ImageSpec& spec, Size size, int scale);
   void Clear();
 
  private:
@@ -51,6 +55,7 @@ class ImageCache {
   std::mutex lock_;  // guards both maps
   std::map<std::u16string, std::optional<ImageSpec>, std::less<>> specs_;
   std::map<std::string, std::shared_ptr<const SkinImage>> images_;  // null for a failed one
+  std::map<std::string, std::shared_ptr<const SkinImage>> rendered_;
 };
 
 // Where "res='N' restype='T'" images come from: the program's resource table unless replaced

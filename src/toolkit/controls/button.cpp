@@ -138,25 +138,17 @@ void Button::PaintStatusImage(Painter& painter) {
   const std::u16string& image = StateImage();
   if (!image.empty()) painter.DrawImage(pos_, image);
   if (IsFocused() && manager_ && manager_->IsFocusVisible()) {
-    const Rect r{pos_.left, pos_.top, pos_.right, pos_.bottom};
-    painter.DrawBorder(r, 1, kFocusRing);
+    painter.DrawBorder(pos_, 1, kFocusRing);
   }
 }
 
 void Button::PaintText(Painter& painter) {
   if (text_.empty()) return;
-  TextStyle style;
-  style.font = font_;
-  style.color = EffectiveTextColor();
+  TextStyle style = BaseTextStyle();
   if (IsEnabled() && pushed_ && pushedTextColor_)
     style.color = pushedTextColor_;
   else if (IsEnabled() && hot_ && hotTextColor_)
     style.color = hotTextColor_;
-  style.linkColor = manager_ ? manager_->Skin().linkTextColor : style.linkColor;
-  style.hAlign = hAlign_;
-  style.vAlign = vAlign_;
-  style.wordBreak = wordBreak_;
-  style.rich = richText_;
   painter.DrawText(TextRect(), text_, style);
 }
 

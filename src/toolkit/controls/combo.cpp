@@ -196,11 +196,9 @@ void Combo::DoEvent(UiEvent& event) {
 void Combo::PaintText(Painter& painter) {
   const std::u16string text = GetItemText(selected_);
   if (text.empty()) return;
-  TextStyle style;
-  style.font = font_;
-  style.color = EffectiveTextColor();
-  style.hAlign = hAlign_;
+  TextStyle style = BaseTextStyle();
   style.vAlign = VAlign::Center;
+  style.wordBreak = style.rich = false;
   painter.DrawText(TextRect(), text, style);
 }
 

@@ -325,6 +325,18 @@ Color Control::EffectiveTextColor() const {
   return enabled_ ? manager_->Skin().defaultTextColor : manager_->Skin().disabledTextColor;
 }
 
+TextStyle Control::BaseTextStyle() const {
+  TextStyle style;
+  style.font = font_;
+  style.color = EffectiveTextColor();
+  if (manager_) style.linkColor = manager_->Skin().linkTextColor;
+  style.hAlign = hAlign_;
+  style.vAlign = vAlign_;
+  style.wordBreak = wordBreak_;
+  style.rich = richText_;
+  return style;
+}
+
 Rect Control::TextRect() const {
   return {pos_.left + textPadding_.left, pos_.top + textPadding_.top,
           pos_.right - textPadding_.right, pos_.bottom - textPadding_.bottom};

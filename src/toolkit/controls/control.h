@@ -12,16 +12,13 @@
 
 #include "toolkit/controls/ui_event.h"
 #include "toolkit/geometry.h"
+#include "toolkit/render/text_style.h"
 
 namespace SkinUI {
 
 class Container;
 class PaintManager;
 class Painter;
-
-// Horizontal and vertical placement of a control's text (attribute "align" / "valign").
-enum class HAlign { Left, Center, Right };
-enum class VAlign { Top, Center, Bottom };
 
 class Control {
  public:
@@ -146,6 +143,8 @@ class Control {
   virtual void PaintBorder(Painter& painter);
   // The text colour for the current state.
   Color EffectiveTextColor() const;
+  // The control's text look: its font, state colour, alignment, wrapping and markup.
+  TextStyle BaseTextStyle() const;
   Rect TextRect() const;  // pos_ minus the text padding
   // Logs an attribute that is unknown (known false) or whose value is malformed.
   void ReportAttribute(std::u16string_view name, std::u16string_view value, bool known) const;

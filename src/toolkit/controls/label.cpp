@@ -16,15 +16,7 @@ void* Label::GetInterface(std::u16string_view name) {
 
 void Label::PaintText(Painter& painter) {
   if (text_.empty()) return;
-  TextStyle style;
-  style.font = font_;
-  style.color = EffectiveTextColor();
-  style.linkColor = manager_ ? manager_->Skin().linkTextColor : style.linkColor;
-  style.hAlign = hAlign_;
-  style.vAlign = vAlign_;
-  style.wordBreak = wordBreak_;
-  style.rich = richText_;
-  painter.DrawText(TextRect(), text_, style);
+  painter.DrawText(TextRect(), text_, BaseTextStyle());
 }
 
 }  // namespace SkinUI

@@ -27,6 +27,13 @@ struct TimerState {
 
 namespace {
 
+UiEvent MakeEvent(UiEventType type, Point point = {}) {
+  UiEvent e;
+  e.type = type;
+  e.point = point;
+  return e;
+}
+
 bool IsInside(const Control* control, const Control* ancestor) {
   for (const Control* c = control; c; c = c->GetParent())
     if (c == ancestor) return true;
@@ -178,8 +185,7 @@ void PaintManager::SetFocus(Control* control) {
   Control* old = focus_;
   focus_ = control;
   if (old) {
-    UiEvent e;
-    e.type = UiEventType::KillFocus;
+    UiEvent e = MakeEvent(UiEventType::KillFocus);
     old->DoEvent(e);
     old->Invalidate();
     SendNotify(old, kNotifyKillFocus);
@@ -187,8 +193,7 @@ void PaintManager::SetFocus(Control* control) {
   // The killfocus handler may have moved the focus on.
   if (focus_ != control) return;
   if (control) {
-    UiEvent e;
-    e.type = UiEventType::SetFocus;
+    UiEvent e = MakeEvent(UiEventType::SetFocus);
     control->DoEvent(e);
     control->Invalidate();
     SendNotify(control, kNotifySetFocus);
@@ -225,23 +230,17 @@ void PaintManager::UpdateHot(Point point) {
   Control* old = hot_;
   hot_ = now;
   if (old) {
-    UiEvent e;
-    e.type = UiEventType::MouseLeave;
-    e.point = point;
+    UiEvent e = MakeEvent(UiEventType::MouseLeave, point);
     old->DoEvent(e);
   }
   if (now && now == hot_) {
-    UiEvent e;
-    e.type = UiEventType::MouseEnter;
-    e.point = point;
+    UiEvent e = MakeEvent(UiEventType::MouseEnter, point);
     now->DoEvent(e);
   }
 }
 
 void PaintManager::OnMouseMove(Point point) {
-  UiEvent e;
-  e.type = UiEventType::MouseMove;
-  e.point = point;
+  UiEvent e = MakeEvent(UiEventType::MouseMove, point);
   if (capture_) {
     capture_->DoEvent(e);
     return;
@@ -254,8 +253,7 @@ void PaintManager::OnMouseLeave() {
   if (capture_ || !hot_) return;
   Control* old = hot_;
   hot_ = nullptr;
-  UiEvent e;
-  e.type = UiEventType::MouseLeave;
+  UiEvent e = MakeEvent(UiEventType::MouseLeave);
   old->DoEvent(e);
 }
 
@@ -273,9 +271,7 @@ void PaintManager::OnButtonDown(Point point, int clicks) {
   else if (target != popup_)
     SetFocus(nullptr);
   capture_ = target;
-  UiEvent e;
-  e.type = UiEventType::ButtonDown;
-  e.point = point;
+  UiEvent e = MakeEvent(UiEventType::ButtonDown, point);
   e.clicks = clicks;
   target->DoEvent(e);
 }
@@ -286,14 +282,10 @@ void PaintManager::OnButtonUp(Point point) {
   if (target && popup_ == target) {
     // A release over the open list picks; the box's own release (the press that opened it)
     // goes to the box.
-    UiEvent e;
-    e.type = UiEventType::ButtonUp;
-    e.point = point;
+    UiEvent e = MakeEvent(UiEventType::ButtonUp, point);
     target->DoEvent(e);
   } else if (target) {
-    UiEvent e;
-    e.type = UiEventType::ButtonUp;
-    e.point = point;
+    UiEvent e = MakeEvent(UiEventType::ButtonUp, point);
     target->DoEvent(e);
   }
   UpdateHot(point);
@@ -302,17 +294,14 @@ void PaintManager::OnButtonUp(Point point) {
 void PaintManager::OnScroll(Point point, int delta) {
   Control* target = FindControlAt(point);
   if (!target || !target->IsEnabled()) return;
-  UiEvent e;
-  e.type = UiEventType::Scroll;
-  e.point = point;
+  UiEvent e = MakeEvent(UiEventType::Scroll, point);
   e.delta = delta;
   target->DoEvent(e);
 }
 
 bool PaintManager::OnKeyDown(uint32_t key, int64_t modifiers) {
   if (focus_ && focus_->IsEnabled() && focus_->IsShownInWindow()) {
-    UiEvent e;
-    e.type = UiEventType::KeyDown;
+    UiEvent e = MakeEvent(UiEventType::KeyDown);
     e.key = key;
     e.modifiers = modifiers;
     focus_->DoEvent(e);
@@ -325,8 +314,7 @@ bool PaintManager::OnKeyDown(uint32_t key, int64_t modifiers) {
 
 void PaintManager::OnText(std::u16string_view text) {
   if (!focus_ || !focus_->IsEnabled() || !focus_->IsShownInWindow() || text.empty()) return;
-  UiEvent e;
-  e.type = UiEventType::Text;
+  UiEvent e = MakeEvent(UiEventType::Text);
   e.text = std::u16string(text);
   focus_->DoEvent(e);
 }

@@ -7,23 +7,14 @@
 #include <string_view>
 #include <vector>
 
-#include "toolkit/controls/control.h"
+#include "toolkit/geometry.h"
+#include "toolkit/render/text_style.h"
 #include "toolkit/skin/font_table.h"
 
 typedef struct _cairo cairo_t;
 typedef struct _PangoLayout PangoLayout;
 
 namespace SkinUI {
-
-struct TextStyle {
-  int font = -1;
-  Color color = 0xFF000000;
-  Color linkColor = 0xFF0078D7;
-  HAlign hAlign = HAlign::Left;
-  VAlign vAlign = VAlign::Center;
-  bool wordBreak = false;
-  bool rich = false;
-};
 
 // Pixel size of a text (logical extents, rounded up). wrapWidth > 0 wraps at words.
 Size MeasureText(const FontTable& fonts, int font, std::u16string_view text, int wrapWidth,

@@ -189,79 +189,76 @@ bool OffscreenHost::Settle(std::chrono::milliseconds limit) {
   return loop.WaitIdle(limit);
 }
 
-bool OffscreenHost::Press(const std::u16string& control, const std::u16string& window) {
-  return RunScript([this, control, window] {
+bool OffscreenHost::OnWindow(const std::u16string& window,
+                             const std::function<bool(OffscreenWindow&)>& step) {
+  return RunScript([this, window, step] {
     OffscreenWindow* w = FindWindow(window);
-    if (!w) return false;
-    WindowBase& base = w->Window();
+    return w && step(*w);
+  });
+}
+
+void OffscreenHost::MoveTo(OffscreenWindow& w, Point point) {
+  const Rect wr = w.GetRect();
+  cursor_ = {wr.left + point.x, wr.top + point.y};
+  w.Window().HostMouseMove(point);
+}
+
+void OffscreenHost::ClickAt(OffscreenWindow& w, Point point) {
+  MoveTo(w, point);
+  w.Window().HostButtonDown(point, cursor_, 1);
+  w.TakeDrag();  // a click on a drag area moves nothing
+  w.Window().HostButtonUp(point);
+}
+
+bool OffscreenHost::Press(const std::u16string& control, const std::u16string& window) {
+  return OnWindow(window, [this, control](OffscreenWindow& w) {
+    WindowBase& base = w.Window();
     base.Manager().LayoutIfNeeded();
     Control* c = base.FindControl(control);
     if (!c || !c->IsShownInWindow()) return false;
     const Rect r = c->GetPos().Intersect({0, 0, base.GetClientSize().cx, base.GetClientSize().cy});
     if (r.IsEmpty()) return false;
-    const Point p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    const Rect wr = w->GetRect();
-    cursor_ = {wr.left + p.x, wr.top + p.y};
-    base.HostMouseMove(p);
-    base.HostButtonDown(p, cursor_, 1);
-    base.HostButtonUp(p);
+    ClickAt(w, {(r.left + r.right) / 2, (r.top + r.bottom) / 2});
     return true;
   });
 }
 
 bool OffscreenHost::Click(Point point, const std::u16string& window) {
-  return RunScript([this, point, window] {
-    OffscreenWindow* w = FindWindow(window);
-    if (!w) return false;
-    const Rect wr = w->GetRect();
-    cursor_ = {wr.left + point.x, wr.top + point.y};
-    w->Window().HostMouseMove(point);
-    w->Window().HostButtonDown(point, cursor_, 1);
-    w->TakeDrag();
-    w->Window().HostButtonUp(point);
+  return OnWindow(window, [this, point](OffscreenWindow& w) {
+    ClickAt(w, point);
     return true;
   });
 }
 
 bool OffscreenHost::MoveMouse(Point point, const std::u16string& window) {
-  return RunScript([this, point, window] {
-    OffscreenWindow* w = FindWindow(window);
-    if (!w) return false;
-    const Rect wr = w->GetRect();
-    cursor_ = {wr.left + point.x, wr.top + point.y};
-    w->Window().HostMouseMove(point);
+  return OnWindow(window, [this, point](OffscreenWindow& w) {
+    MoveTo(w, point);
     return true;
   });
 }
 
 bool OffscreenHost::Key(uint32_t key, int64_t modifiers, const std::u16string& window) {
-  return RunScript([this, key, modifiers, window] {
-    OffscreenWindow* w = FindWindow(window);
-    if (!w) return false;
-    w->Window().HostKeyDown(key, modifiers);
+  return OnWindow(window, [key, modifiers](OffscreenWindow& w) {
+    w.Window().HostKeyDown(key, modifiers);
     return true;
   });
 }
 
 bool OffscreenHost::Type(const std::u16string& text, const std::u16string& window) {
-  return RunScript([this, text, window] {
-    OffscreenWindow* w = FindWindow(window);
-    if (!w) return false;
-    w->Window().HostText(text);
+  return OnWindow(window, [text](OffscreenWindow& w) {
+    w.Window().HostText(text);
     return true;
   });
 }
 
 bool OffscreenHost::Drag(Point from, int dx, int dy, const std::u16string& window) {
-  return RunScript([this, from, dx, dy, window] {
-    OffscreenWindow* w = FindWindow(window);
-    if (!w) return false;
-    WindowBase& base = w->Window();
-    const Rect wr = w->GetRect();
+  return OnWindow(window, [from, dx, dy](OffscreenWindow& w) {
+    WindowBase& base = w.Window();
+    const Rect wr = w.GetRect();
     base.HostButtonDown(from, {wr.left + from.x, wr.top + from.y}, 1);
-    if (w->TakeDrag()) {
+    if (w.TakeDrag()) {
       // The window follows the mouse, as the window manager would move it.
-      w->SetRect(wr.Offset(dx, dy));
+      w.SetRect(wr.Offset(dx, dy));
       base.HostMoved({wr.left + dx, wr.top + dy});
     } else {
       base.HostMouseMove({from.x + dx, from.y + dy});
@@ -287,10 +284,8 @@ bool OffscreenHost::TrayEvent(uint32_t id, uint32_t mouseMessage) {
 }
 
 bool OffscreenHost::Snapshot(const std::string& pngPath, const std::u16string& window) {
-  return RunScript([this, pngPath, window] {
-    OffscreenWindow* w = FindWindow(window);
-    if (!w) return false;
-    cairo_surface_t* surface = w->Render();
+  return OnWindow(window, [pngPath](OffscreenWindow& w) {
+    cairo_surface_t* surface = w.Render();
     const bool ok = cairo_surface_write_to_png(surface, pngPath.c_str()) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
     return ok;

@@ -105,6 +105,10 @@ class OffscreenHost : public Host {
   OffscreenWindow* FindWindow(const std::u16string& name) const;  // UI thread
   // Runs the script step on the UI thread and waits until the loop settles.
   bool RunScript(const std::function<bool()>& step);
+  // The same with the named window; false when it is not there.
+  bool OnWindow(const std::u16string& window, const std::function<bool(OffscreenWindow&)>& step);
+  void MoveTo(OffscreenWindow& window, Point point);
+  void ClickAt(OffscreenWindow& window, Point point);
 
   int scale_;
   Size screen_;

@@ -208,6 +208,11 @@ TEST_F(StartupTest, AForkInstanceIsNotBlockedByTheInteractiveOne) {
 // the product name as title) with its handle in the controller, then the loop. A missing skin
 // archive leaves the window empty; a window that cannot be made stops the start-up.
 TEST_F(StartupTest, TheMainWindowOpensWithOrWithoutItsSkin) {
+  // A product name of its own: windows are seen machine-wide, and a parallel test looks for the
+  // window titled "Capturo".
+  std::string product = ReadWholeFile(std::string(NUV_SOURCE_DIR) + "/resources/product.xml");
+  product.replace(product.find("<ProductName>Capturo<"), 22, "<ProductName>CapturoWindowTest<");
+  WriteWholeFile(dir_.File("res/product.xml"), product);
   for (bool skinMissing : {false, true}) {
     SCOPED_TRACE(skinMissing ? "skin missing" : "skin present");
     if (skinMissing) MarkMissing("skin.zip");
@@ -223,7 +228,7 @@ TEST_F(StartupTest, TheMainWindowOpensWithOrWithoutItsSkin) {
     EXPECT_NE(mgr.mainWnd, 0u);
     ASSERT_TRUE(identity);
     EXPECT_EQ(identity->className, "NUV");
-    EXPECT_EQ(identity->title, "Capturo");
+    EXPECT_EQ(identity->title, "CapturoWindowTest");
     const std::string log = Log();
     const size_t handle = log.find("[INFO] NuvWnd handle=[");
     ASSERT_NE(handle, std::string::npos);

@@ -34,6 +34,7 @@ class Box : public RecordingWindow {
     RecordingWindow::Notify(n);
     if (n.type == kNotifyClick) Close(1);
   }
+  void OnFinalMessage() override { delete this; }
 };
 
 // The UI thread of a test: runs the loop of the off-screen host until the test quits it.
@@ -92,7 +93,7 @@ bool WaitFor(const std::function<bool()>& done) {
 TEST_F(WindowMessagesTest, PostAndSendFromOtherThreadsAndProcesses) {
   RecordingWindow window(u"NUV", u"box.xml");
   uint32_t handle = 0;
-  UiThread ui([&] { handle = window.Create(nullptr, u"Capturo"); });
+  UiThread ui([&] { handle = window.Create(nullptr, u"Capturo messages test"); });
   ASSERT_NE(handle, 0u);
   EXPECT_EQ(WindowBase::FromHandle(handle), &window);
 
@@ -110,8 +111,8 @@ TEST_F(WindowMessagesTest, PostAndSendFromOtherThreadsAndProcesses) {
   std::optional<nuv::os::WindowIdentity> who = nuv::os::QueryWindow(handle);
   ASSERT_TRUE(who);
   EXPECT_EQ(who->className, "NUV");
-  EXPECT_EQ(who->title, "Capturo");
-  EXPECT_EQ(nuv::os::FindWindow("NUV", "Capturo"), handle);
+  EXPECT_EQ(who->title, "Capturo messages test");
+  EXPECT_EQ(nuv::os::FindWindow("NUV", "Capturo messages test"), handle);
   window.Invoke([&] { window.SetTitle(u"Capturo 2"); });
   EXPECT_EQ(nuv::os::QueryWindow(handle)->title, "Capturo 2");
 
@@ -151,7 +152,7 @@ TEST_F(WindowMessagesTest, ModalBoxReturnsItsResultAndDisablesItsOwner) {
   std::atomic<int> result{-1};
   UiThread ui([&] { owner.Create(nullptr, u"owner"); });
   owner.PostTask([&] {
-    auto* box = new Box;  // destroyed by ShowModal
+    auto* box = new Box;  // deletes itself when ShowModal destroyed its window
     box->Create(&owner, u"box");
     result = box->ShowModal();
     QuitMessageLoop(0);
@@ -181,7 +182,7 @@ TEST_F(WindowMessagesTest, CloseRequestAndWindowTimers) {
   window.HostKeyDown(kVkF4, kModAlt);
   host_->Settle();
   EXPECT_FALSE(window.IsCreated());
-  const Message& last = window.Messages().back();
+  const Message last = window.Messages().back();
   EXPECT_EQ(last.id, kWmSysCommand);
   EXPECT_EQ(last.wParam, kScClose);
 }

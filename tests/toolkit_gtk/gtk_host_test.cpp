@@ -86,7 +86,7 @@ TEST(GtkHostTest, MainSkinTakesClicksPicksAndTyping) {
   SetHost(std::move(host));
 
   RecordingWindow window(u"NUV", u"skin.xml");
-  ASSERT_NE(window.Create(nullptr, u"Capturo"), 0u);
+  ASSERT_NE(window.Create(nullptr, u"Capturo GTK test"), 0u);
   EXPECT_EQ(window.GetClientSize(), (Size{600, 400}));
   window.MoveWindow(kLeft, kTop);
   window.FindControl(u"btn_install")->SetEnabled(true);
@@ -106,7 +106,8 @@ TEST(GtkHostTest, MainSkinTakesClicksPicksAndTyping) {
       if (!ok && failure.empty()) failure = what;
       return ok;
     };
-    if (step(RunTool({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^Capturo$"}) == 0,
+    if (step(RunTool({"xdotool", "search", "--sync", "--onlyvisible", "--name",
+                      "^Capturo GTK test$"}) == 0,
              "the window never showed") &&
         step(d.Click(d.At(u"btn_install")) && d.Saw("click:btn_install"), "install click") &&
         step(d.Click(d.At(u"cbx_agree", 8, 8)) && d.Saw("selectchanged:cbx_agree"), "check box") &&

@@ -13,15 +13,21 @@ namespace SkinUI {
 
 namespace {
 
-// A context for measuring (never bound to a surface) and one for drawing; both under TextLock.
+// A context for measuring (never bound to a surface) and one for drawing; both under TextLock,
+// both released at exit before the font map.
+struct SharedContext {
+  PangoContext* context = NewTextContext();
+  ~SharedContext() { g_object_unref(context); }
+};
+
 PangoContext* MeasureContext() {
-  static PangoContext* context = NewTextContext();
-  return context;
+  static SharedContext shared;
+  return shared.context;
 }
 
 PangoContext* DrawContext() {
-  static PangoContext* context = NewTextContext();
-  return context;
+  static SharedContext shared;
+  return shared.context;
 }
 
 PangoFontDescription* Describe(const FontInfo& font) {

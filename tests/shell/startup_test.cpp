@@ -211,7 +211,8 @@ TEST_F(StartupTest, TheMainWindowOpensWithOrWithoutItsSkin) {
   // A product name of its own: windows are seen machine-wide, and a parallel test looks for the
   // window titled "Capturo".
   std::string product = ReadWholeFile(std::string(NUV_SOURCE_DIR) + "/resources/product.xml");
-  product.replace(product.find("<ProductName>Capturo<"), 22, "<ProductName>CapturoWindowTest<");
+  const std::string name = "<ProductName>Capturo<";
+  product.replace(product.find(name), name.size(), "<ProductName>CapturoWindowTest<");
   WriteWholeFile(dir_.File("res/product.xml"), product);
   for (bool skinMissing : {false, true}) {
     SCOPED_TRACE(skinMissing ? "skin missing" : "skin present");

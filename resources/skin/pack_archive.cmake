@@ -21,6 +21,8 @@ if(TWICE_DIR AND TWICE_FILES)
     endif()
   endforeach()
 endif()
+get_filename_component(out_dir ${OUT} DIRECTORY)
+file(MAKE_DIRECTORY ${out_dir})
 file(REMOVE ${OUT})
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${OUT} --format=zip --mtime=2000-01-01 ${members}
                 WORKING_DIRECTORY ${STAGE} RESULT_VARIABLE result)

@@ -77,6 +77,13 @@ void MessageLoop::BindToCurrentThread() {
   threadBound_ = true;
 }
 
+void MessageLoop::BindIfUnbound() {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (threadBound_) return;
+  thread_ = std::this_thread::get_id();
+  threadBound_ = true;
+}
+
 bool MessageLoop::IsLoopThread() const {
   std::lock_guard<std::mutex> hold(lock_);
   return !threadBound_ || thread_ == std::this_thread::get_id();
@@ -108,13 +115,7 @@ bool MessageLoop::RunDueTimers(Clock::time_point now) {
 }
 
 bool MessageLoop::RunPending() {
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    if (!threadBound_) {
-      thread_ = std::this_thread::get_id();
-      threadBound_ = true;
-    }
-  }
+  BindIfUnbound();
   bool ran = false;
   // Only the tasks queued so far: tasks posted by these run on the next turn. One at a time from
   // the queue, so that a task entering a modal loop leaves the rest to that loop.
@@ -127,7 +128,7 @@ bool MessageLoop::RunPending() {
     Task task;
     {
       std::lock_guard<std::mutex> hold(lock_);
-      if (tasks_.empty()) break;
+      if (tasks_.empty() || quit_) break;  // nothing runs after a quit
       task = std::move(tasks_.front());
       tasks_.pop_front();
     }

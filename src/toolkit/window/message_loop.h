@@ -49,6 +49,8 @@ class MessageLoop {
   // The thread that runs the loop: the first to call Run, RunUntil or RunPending, or the one
   // set here.
   void BindToCurrentThread();
+  // Binds to the calling thread unless a thread is bound already (the first window's thread).
+  void BindIfUnbound();
   bool IsLoopThread() const;
   // Runs the queued tasks and the due timers once; true when anything ran.
   bool RunPending();

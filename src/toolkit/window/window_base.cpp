@@ -109,6 +109,8 @@ HitArea WindowBase::HitTest(Point clientPoint) {
 
 uint32_t WindowBase::Create(WindowBase* owner, std::u16string title, const CreateParams& params) {
   if (native_) return handle_;
+  // Windows live on one thread: the first window's, unless the loop was bound before.
+  MessageLoop::Current().BindIfUnbound();
   owner_ = owner;
   title_ = std::move(title);
   BuildSkin();

@@ -120,15 +120,17 @@ bool MessageLoop::RunPending() {
   // Only the tasks queued so far: tasks posted by these run on the next turn. One at a time from
   // the queue, so that a task entering a modal loop leaves the rest to that loop.
   size_t count = 0;
+  bool quitBefore = false;
   {
     std::lock_guard<std::mutex> hold(lock_);
     count = tasks_.size();
+    quitBefore = quit_;
   }
   for (size_t i = 0; i < count; ++i) {
     Task task;
     {
       std::lock_guard<std::mutex> hold(lock_);
-      if (tasks_.empty() || quit_) break;  // nothing runs after a quit
+      if (tasks_.empty() || (quit_ && !quitBefore)) break;  // nothing after a quit of this turn
       task = std::move(tasks_.front());
       tasks_.pop_front();
     }

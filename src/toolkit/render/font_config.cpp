@@ -85,9 +85,11 @@ PangoFontMap* SharedFontMap() {
   struct Holder {
     PangoFontMap* map = nullptr;
     Holder() {
+      // Our configuration first: a new font map starts a thread that initialises fontconfig,
+      // which must find it done rather than race with us.
+      FcConfig* config = MakeConfig();
       map = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
       if (!map) map = pango_cairo_font_map_new();
-      FcConfig* config = MakeConfig();
       if (PANGO_IS_FC_FONT_MAP(map)) pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(map), config);
       FcConfigDestroy(config);  // the map holds its own reference
     }

@@ -9,6 +9,9 @@ fi
 if [ -x "$BUILD/bench/log/bench_log" ]; then
   echo "== bench/log"; "$BUILD/bench/log/bench_log"
 fi
+if [ -x "$BUILD/bench/ui/bench_ui" ]; then
+  echo "== bench/ui"; "$BUILD/bench/ui/bench_ui"
+fi
 if [ -x "$BUILD/tools/nuvget/nuvget" ]; then
   echo "== bench/engine"; bash "$here/engine/run.sh" "$BUILD"
 fi

@@ -63,3 +63,17 @@ static const char nuv_version_text[] = \"${version}\";
   endif()
   target_sources(${target} PRIVATE ${file})
 endfunction()
+
+# nuv_library_tree(<target> DIRS <dir>... LIBS <dep>...): like nuv_library, for one library whose
+# sources span several subfolders of the calling folder ("." for the folder itself).
+function(nuv_library_tree name)
+  cmake_parse_arguments(ARG "" "" "DIRS;LIBS" ${ARGN})
+  set(srcs "")
+  foreach(dir ${ARG_DIRS})
+    file(GLOB dir_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+    list(APPEND srcs ${dir_srcs})
+  endforeach()
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+endfunction()

@@ -8,7 +8,10 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3 libssl-dev openssl zlib1g-dev libcurl4-openssl-dev curl libcjson-dev
   libzip-dev libpugixml-dev libcpp-httplib-dev
-  libgtk-3-dev
+  libgtk-3-dev libcairo2-dev libpango1.0-dev libfontconfig-dev libx11-dev
+  fonts-noto-cjk  # the one face the skins are drawn with (their names are aliased to it)
+  librsvg2-bin    # rsvg-convert rasterises the skin's SVG artwork at build time
+  xdotool x11-apps netpbm dbus-daemon  # the window test under Xvfb: input, screenshot, session bus
   libxml2-utils iproute2 util-linux procps
   nginx-light aria2
   xvfb clang libclang-rt-14-dev time bc

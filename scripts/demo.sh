@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The furthest the product goes today, on local stand-ins only: the start-up against the shipped
-# resources, a real download from loopback, then a whole install driven from a console.
+# resources with its skinned window, a real download from loopback, a whole install driven from a
+# console, and the skin's windows as pictures.
 set -uo pipefail
 BUILD=${1:-build}
 BUILD=$(cd "$BUILD" && pwd)
@@ -9,6 +10,7 @@ TESTBED="$BUILD/tools/testbed/testbed"
 NUVGET="$BUILD/tools/nuvget/nuvget"
 NUVRUN="$BUILD/tools/nuvrun/nuvrun"
 PACK="$BUILD/tools/sample-setup/sample-setup-pack"
+SKINSHOT="$BUILD/tools/skinshot/skinshot"
 
 DEMO="$BUILD/demo"
 rm -rf "$DEMO"
@@ -19,7 +21,11 @@ export TMPDIR="$DEMO/tmp" NUV_REGISTRY_DIR="$DEMO/registry" NUV_LOCK_DIR="$DEMO/
 export NUV_ROOT_PREFIX="$DEMO/root" NUV_RESOURCE_DIR="$DEMO/res"
 cp "$(dirname "$0")/../tests/fixtures/loopback/endpoints.xml" "$DEMO/res/"
 
-echo "== 1. start-up of the downloader (the window does not exist yet; it prints what it loaded)"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "== 1. start-up of the downloader: it prints what it loaded and opens its window (close it to go on)"
+else
+  echo "== 1. start-up of the downloader: it prints what it loaded (no display: the window opens off screen and ends)"
+fi
 "$NUV"
 echo "   exit code $?; its log ($TMPDIR/Veltrin/NUV/vtNUV.log):"
 sed 's/^/   | /' "$TMPDIR/Veltrin/NUV/vtNUV.log"
@@ -86,5 +92,10 @@ if [ -x "$TESTBED" ] && [ -x "$NUVRUN" ] && [ -x "$PACK" ]; then
   kill "$tb" 2>/dev/null; wait "$tb" 2>/dev/null
 else
   echo "== 4. (the console run and the sample setup are not built yet: no install to show)"
+fi
+if [ -x "$SKINSHOT" ]; then
+  echo "== 5. the windows of the skin archive, drawn off screen"
+  "$SKINSHOT" "$DEMO/windows" >/dev/null && "$SKINSHOT" "$DEMO/windows" --scale 2 >/dev/null
+  echo "   $(ls "$DEMO/windows" | wc -l) pictures in $DEMO/windows/ (the main window's four pages, the mask, the three boxes; @2x at scale 2)"
 fi
 echo "== demo done; everything it wrote is under $DEMO"

@@ -114,7 +114,12 @@ int RunStartup(const std::vector<std::string>& args, NuvMgr& mgr, const StartupH
     return -1;
   }
 
-  // 11. COM has no counterpart here. 12.-16. The skin, the window and its message loop.
+  // 11. COM has no counterpart here. 12.-15. The skin and the main window.
+  if (hooks.openWindow && !hooks.openWindow(mgr, language)) {
+    NUV_LOG(1, "[ERROR] create NuvWnd failed!");
+    return -1;
+  }
+  // 16. The message loop.
   if (hooks.runWindow) {
     NUV_LOG(3, "[INFO] MessageLoop");
     hooks.runWindow(mgr, language);

@@ -13,8 +13,11 @@ class NuvMgr;
 class LanguageTable;
 
 struct StartupHooks {
-  // Runs the window and its message loop once everything before it is up; returns when the main
-  // window ends the loop. Without one (no window yet) the start-up goes straight to the orderly end.
+  // Steps 12-15: hands the skin to the toolkit and makes, shows and registers the main window;
+  // false when the window cannot be made (the start-up then stops with -1).
+  std::function<bool(NuvMgr&, LanguageTable&)> openWindow;
+  // Runs the message loop once everything before it is up; returns when the main window ends
+  // the loop. Without one (no window) the start-up goes straight to the orderly end.
   std::function<void(NuvMgr&, LanguageTable&)> runWindow;
   // The crash handler is installed once per process; a test that runs the start-up inside its own
   // process keeps its sanitizer's fault reports by turning it off.

@@ -13,6 +13,7 @@
 #include "platform/os/window_socket.h"
 #include "session/nuv_mgr.h"
 #include "shell/command_line.h"
+#include "shell/window_startup.h"
 #include "support/temp_dir.h"
 #include "xml/utf.h"
 
@@ -227,6 +228,46 @@ TEST_F(StartupTest, AForkInstanceIsNotBlockedByTheInteractiveOne) {
   ASSERT_TRUE(interactive.Held());
   EXPECT_EQ(Run({"OnlyForkInstallDependent=1"}), 0);
   EXPECT_EQ(Run({}), -1);
+}
+
+// Steps 12-16 on the toolkit without a display: the skin archive, the main window (class "NUV",
+// the product name as title) with its handle in the controller, then the loop. A missing skin
+// archive leaves the window empty; a window that cannot be made stops the start-up.
+TEST_F(StartupTest, TheMainWindowOpensWithOrWithoutItsSkin) {
+  // A product name of its own: windows are seen machine-wide, and a parallel test looks for the
+  // window titled "Capturo".
+  std::string product = ReadWholeFile(std::string(NUV_SOURCE_DIR) + "/resources/product.xml");
+  const std::string name = "<ProductName>Capturo<";
+  product.replace(product.find(name), name.size(), "<ProductName>CapturoWindowTest<");
+  WriteWholeFile(dir_.File("res/product.xml"), product);
+  for (bool skinMissing : {false, true}) {
+    SCOPED_TRACE(skinMissing ? "skin missing" : "skin present");
+    if (skinMissing) MarkMissing("skin.zip");
+    NuvMgr mgr;
+    std::optional<nuv::os::WindowIdentity> identity;
+    StartupHooks hooks = NoCrashHandler();
+    hooks.openWindow = OpenMainWindow;
+    hooks.runWindow = [&](NuvMgr& m, LanguageTable& language) {
+      identity = nuv::os::QueryWindow(m.mainWnd);  // answered by the window's socket
+      RunMainWindowLoop(m, language);
+    };
+    EXPECT_EQ(RunStartup({}, mgr, hooks), 0);
+    EXPECT_NE(mgr.mainWnd, 0u);
+    ASSERT_TRUE(identity);
+    EXPECT_EQ(identity->className, "NUV");
+    EXPECT_EQ(identity->title, "CapturoWindowTest");
+    const std::string log = Log();
+    const size_t handle = log.find("[INFO] NuvWnd handle=[");
+    ASSERT_NE(handle, std::string::npos);
+    EXPECT_LT(handle, log.find("[INFO] MessageLoop"));
+    EXPECT_LT(log.find("[INFO] MessageLoop"), log.find("[INFO] MessageLoop end"));
+    EXPECT_TRUE(Contains(log, "[INFO] window host=[offscreen]"));
+    EXPECT_EQ(Contains(log, "skin skin.xml not found"), skinMissing);
+  }
+  StartupHooks failing = NoCrashHandler();
+  failing.openWindow = [](NuvMgr&, LanguageTable&) { return false; };
+  EXPECT_EQ(RunStartup({}, mgr_, failing), -1);
+  EXPECT_TRUE(Contains(Log(), "[ERROR] create NuvWnd failed!"));
 }
 
 }  // namespace

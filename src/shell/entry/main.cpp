@@ -1,5 +1,5 @@
-// The downloader's entry. Until the window exists, the place of its message loop is taken by a
-// summary of what the start-up loaded, printed to standard output.
+// The downloader's entry. Until the real main window exists, a summary of what the start-up
+// loaded is printed to standard output before the skinned placeholder window runs.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -7,6 +7,7 @@
 #include "session/nuv_mgr.h"
 #include "lang/language_table.h"
 #include "shell/startup.h"
+#include "shell/window_startup.h"
 #include "xml/utf.h"
 
 namespace {
@@ -33,6 +34,10 @@ void PrintLoaded(NuvMgr& mgr, LanguageTable& language) {
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   StartupHooks hooks;
-  hooks.runWindow = PrintLoaded;
+  hooks.openWindow = [](NuvMgr& mgr, LanguageTable& language) {
+    PrintLoaded(mgr, language);
+    return OpenMainWindow(mgr, language);
+  };
+  hooks.runWindow = RunMainWindowLoop;
   return RunStartup(args, GetNuvMgr(), hooks);
 }

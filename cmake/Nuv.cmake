@@ -14,15 +14,6 @@ function(nuv_library name)
   target_link_libraries(${name} PUBLIC ${ARGN})
 endfunction()
 
-# nuv_library_subdirs(<target> <subfolder>...): the .cpp files of those subfolders join the
-# folder's library made by nuv_library, for parts of one layer that use each other.
-function(nuv_library_subdirs name)
-  foreach(sub ${ARGN})
-    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${sub}/*.cpp)
-    target_sources(${name} PRIVATE ${srcs})
-  endforeach()
-endfunction()
-
 # nuv_test_suite(<target> [deps...]): every *_test.cpp of the calling folder becomes one GoogleTest
 # executable whose cases ctest lists one by one. Other .cpp files of the folder are test helpers
 # linked into it.

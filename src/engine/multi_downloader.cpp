@@ -8,6 +8,9 @@
 #include "engine/engine_timings.h"
 #include "engine/file_digest.h"
 #include "engine/resume_record.h"
+#include "http/redirect_rule.h"
+#include "platform/os/file_trust.h"
+#include "platform/os/files.h"
 #include "platform/os/memory.h"
 #include "platform/os/sized_file.h"
 #include "log/simple_log.h"
@@ -23,6 +26,17 @@ std::string HostOf(const std::string& url) {
   const size_t slash = url.find('/', p + 3);
   return url.substr(p + 3, slash == std::string::npos ? std::string::npos : slash - p - 3);
 }
+
+}  // namespace
+
+std::string FileNameOfUrl(const std::string& url) {
+  // The query and the fragment name no file: "a.run?x=1/y" is saved as "a.run".
+  const std::string path = url.substr(0, url.find_first_of("?#"));
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+namespace {
 
 void SleepMs(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -140,8 +154,7 @@ void CMultiDownloader::Run() {
   if (IHostResolver* resolver = GetHostResolver()) resolver->ResolveHost(url_, false, *this);
   {
     std::lock_guard<std::mutex> guard(infoLock_);
-    const size_t slash = url_.rfind('/');
-    fileName_ = slash == std::string::npos ? url_ : url_.substr(slash + 1);
+    fileName_ = FileNameOfUrl(url_);
     targetPath_ = folder_ + fileName_;
   }
   const std::u16string wideName = Utf8ToWide(fileName_);
@@ -163,7 +176,9 @@ void CMultiDownloader::Run() {
     return;
   }
   Send(kNotifyFileSize, static_cast<intptr_t>(total_.load()));
-  if (CheckFileSize(targetPath_, false) && CheckFileMd5(targetPath_, false)) {
+  // A file at the target that is not our own is no download of ours, whatever its bytes.
+  if (nuv::os::IsOwnRegularFile(targetPath_) && CheckFileSize(targetPath_, false) &&
+      CheckFileMd5(targetPath_, false)) {
     NUV_LOG(3, "[INFO] multi, is already downloaded.");
     result_.store(kResultOk);
     const int32_t code = 0;
@@ -279,6 +294,8 @@ bool CMultiDownloader::PrepareAttempt() {
   const std::string temp = TempPath();
   const int64_t total = total_.load();
   std::map<int64_t, int64_t> ranges;
+  if (nuv::os::PathExists(temp) && !nuv::os::IsOwnRegularFile(temp))
+    NUV_LOG(2, "[WARN] multi, tmp file=[%s] is not ours, discarded.", temp.c_str());
   if (LoadResumeRecord(temp, total, ranges)) {
     NUV_LOG(3, "[INFO] multi, resume download.");
     if (!file_.OpenForWrite(temp)) {
@@ -386,6 +403,7 @@ int64_t CMultiDownloader::SizeQuery() {
   curl_easy_setopt(h, CURLOPT_URL, url_.c_str());
   curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+  LimitRedirects(h, url_);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);

@@ -32,6 +32,10 @@ inline constexpr int64_t kSaveEvery = 31457280;
 // Re-fetches of one range that bring no byte before the range is given up for the attempt.
 inline constexpr int kMaxFruitlessRefetches = 3;
 
+// The name a package is saved under: the URL's path after its last "/" (query and fragment are
+// not part of it).
+std::string FileNameOfUrl(const std::string& url);
+
 class CMultiDownloader : public IFileWriter, private IResolveTarget {
  public:
   CMultiDownloader() = default;

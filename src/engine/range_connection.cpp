@@ -7,6 +7,7 @@
 #include <new>
 
 #include "engine/engine_timings.h"
+#include "http/redirect_rule.h"
 #include "log/simple_log.h"
 
 namespace ns_NUK {
@@ -100,6 +101,7 @@ bool RangeConnection::Init(const std::string& url, int64_t start, int64_t end,
   curl_easy_setopt(handle_, CURLOPT_USERAGENT, kUserAgent);
   curl_easy_setopt(handle_, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(handle_, CURLOPT_FOLLOWLOCATION, 1L);
+  LimitRedirects(handle_, url_);
   curl_easy_setopt(handle_, CURLOPT_FILETIME, 1L);
   curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &RangeConnection::OnData);
   curl_easy_setopt(handle_, CURLOPT_WRITEDATA, this);

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "http/redirect_rule.h"
 #include "log/simple_log.h"
 #include "xml/utf.h"
 
@@ -42,6 +43,7 @@ void SetCommonOptions(CURL* curl, const std::string& url, curl_slist* headers, s
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  LimitRedirects(curl, url);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendBlock);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, body);
   curl_easy_setopt(curl, CURLOPT_IPRESOLVE, static_cast<long>(CURL_IPRESOLVE_V4));

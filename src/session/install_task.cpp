@@ -13,6 +13,9 @@
 
 namespace {
 
+// The code of a package that is not run: the one of an installer that could not be started.
+constexpr int kRefusedPackageCode = -1;
+
 // The .NET installer may end non-zero after doing its work (a reboot pending, say); after two
 // retries its result no longer holds the run back.
 bool ForgivenDotnetFailure(const NuvTask& task) {
@@ -64,11 +67,17 @@ std::pair<bool, int> NuvMgr::InstallTask(int32_t type) {
     task.installStart = NowSeconds();
     task.installState = kStateRunning;
     const std::u16string savePath = task.SavePath();
-    if (!task.compatLayer.empty()) platform::SetCompatibilityLayer(task.compatLayer, savePath);
-
-    // A downloaded package arrives without execute bits.
-    platform::MakeExecutable(savePath);
-    const int exitCode = platform::RunExe(savePath, task.installCommandLine, false);
+    int exitCode = kRefusedPackageCode;
+    if (const std::string refusal = PackageRunRefusal(task); !refusal.empty()) {
+      // Not run as root: it takes the path of an installer that could not be started.
+      NUV_LOG(1, "[ERROR] NuvMgr InstallTask refused pid: %d, %s", task.id, refusal.c_str());
+      AddDiagnostic("install_refused_" + std::to_string(task.id), refusal, true);
+    } else {
+      if (!task.compatLayer.empty()) platform::SetCompatibilityLayer(task.compatLayer, savePath);
+      // A downloaded package arrives without execute bits.
+      platform::MakeExecutable(savePath);
+      exitCode = platform::RunExe(savePath, task.installCommandLine, false);
+    }
     task.installCode = exitCode;
     NUV_LOG(3, "[INFO] NuvMgr InstallTask res: %d", exitCode);
     task.installEnd = NowSeconds();

@@ -302,7 +302,10 @@ void HeldFile::Close() {
 }
 
 bool WriteFileWithMode(const std::string& path, const std::string& bytes, mode_t mode) {
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, mode);
+  // Whatever had the name goes first (a link is removed, not followed; a file someone else made
+  // or linked is not reused), then the file is made anew, by us alone.
+  if (unlink(path.c_str()) != 0 && errno != ENOENT) return false;
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
   if (fd < 0) return false;
   size_t done = 0;
   while (done < bytes.size()) {
@@ -314,7 +317,7 @@ bool WriteFileWithMode(const std::string& path, const std::string& bytes, mode_t
     }
     done += static_cast<size_t>(n);
   }
-  // The mode given at creation is reduced by the umask; an existing file keeps its old mode.
+  // The mode given at creation is reduced by the umask.
   bool ok = fchmod(fd, mode) == 0;
   return close(fd) == 0 && ok;
 }

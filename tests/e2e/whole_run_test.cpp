@@ -6,6 +6,7 @@
 
 #include "analytics/report_data_store.h"
 #include "e2e_run.h"
+#include "platform/os/folders.h"
 #include "platform/registry.h"
 #include "xml/utf.h"
 
@@ -67,7 +68,7 @@ TEST_F(WholeRunTest, InstallsStartsTheProductOpensThePagesAndReports) {
   std::snprintf(hwnd, sizeof hwnd, "%X", window.Handle());
   EXPECT_EQ(Lines(productFolder + "setup-args.txt"),
             (std::vector<std::string>{
-                "/VERYSILENT", "/NOPAGE", "/LANG=en", "/LOG=" + Root() + "tmp/NUV-10707.log",
+                "/VERYSILENT", "/NOPAGE", "/LANG=en", "/LOG=" + nuv::os::TempFolder() + "NUV-10707.log",
                 "/installpath:", productFolder, "/DIR=" + productFolder,
                 std::string("/NUVWIN=") + hwnd, "/PID=10707", "/SCENE_CODE=e2e_scene"}));
   for (uint32_t pid : {10707u, 20001u}) {

@@ -16,6 +16,8 @@
 #include "analytics/common_properties.h"
 #include "analytics/report_data_store.h"
 #include "analytics/usage_tracker.h"
+#include "engine/file_digest.h"
+#include "platform/os/folders.h"
 #include "platform/os/registry_store.h"
 #include "platform/process_launch.h"
 #include "platform/registry.h"
@@ -92,6 +94,8 @@ class InstallTaskTest : public SessionEnvTest {
     const std::string path = Root() + "dl/" + std::to_string(task.id) + ".exe";
     WriteWholeFile(path, bytes.value_or(""));
     task.SetSavePath(W(path));
+    // The plan's digest of it: a package runs only when its digest is known to match.
+    task.SetMd5List(W(ns_NUK::FileMd5(path) + ","));
     task.downloadState = kStateSucceeded;
     return path;
   }
@@ -102,7 +106,8 @@ class InstallTaskTest : public SessionEnvTest {
     return s;
   }
 
-  std::string Tmp() const { return Root() + "tmp/"; }
+  // The private temporary folder inside the sandbox's temporary folder.
+  std::string Tmp() const { return nuv::os::TempFolder(); }
   std::string Apps() const { return Root() + "apps/"; }
 
   NuvMgr mgr_{nullptr};
@@ -308,6 +313,7 @@ TEST_F(InstallTaskTest, PackageThatCannotStartFailsWithMinusOne) {
     const std::string path = Root() + "dl/" + c.name + ".exe";
     if (c.write) WriteWholeFile(path, "not an installer\n");
     task.SetSavePath(W(path));
+    task.SetMd5List(W(ns_NUK::FileMd5(path)));
     task.downloadState = kStateSucceeded;
 
     EXPECT_EQ(mgr_.InstallTask(kTaskProduct), std::make_pair(false, 1));
@@ -315,7 +321,9 @@ TEST_F(InstallTaskTest, PackageThatCannotStartFailsWithMinusOne) {
     EXPECT_EQ(task.installCode.load(), -1);
     EXPECT_EQ(handler_.installs, (std::vector<std::pair<int32_t, int32_t>>{{12345, -1}}));
   }
-  EXPECT_EQ(CountLogged("[ERROR] RunExe failed! err=["), 2);
+  // The missing one is not even tried; the other one fails to start.
+  EXPECT_TRUE(Logged("[ERROR] NuvMgr InstallTask refused pid: 12345, package file is not ours"));
+  EXPECT_EQ(CountLogged("[ERROR] RunExe failed! err=["), 1);
 }
 
 TEST_F(InstallTaskTest, DotnetInstallerFailingOnItsSecondRetryCountsAsSuccess) {

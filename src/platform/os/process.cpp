@@ -302,8 +302,10 @@ void HeldFile::Close() {
 }
 
 bool WriteFileWithMode(const std::string& path, const std::string& bytes, mode_t mode) {
-  // Whatever had the name goes first (a link is removed, not followed; a file someone else made
-  // or linked is not reused), then the file is made anew, by us alone.
+  // A link in the file's place is refused; any other file under the name goes first (one someone
+  // else made or linked is never reused), then the file is made anew, by us alone.
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return false;
   if (unlink(path.c_str()) != 0 && errno != ENOENT) return false;
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
   if (fd < 0) return false;

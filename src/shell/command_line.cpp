@@ -1,6 +1,21 @@
 #include "shell/command_line.h"
 
+#include <cstdio>
+
 #include "xml/utf.h"
+
+int RefuseOtherArguments(const std::vector<std::string>& args, const char* program,
+                         const char* usage) {
+  for (const std::string& arg : args) {
+    const size_t eq = arg.find('=');
+    if (eq != std::string::npos && eq > 0) continue;
+    if (arg != "--help" && arg != "-h")
+      std::fprintf(stderr, "%s: \"%s\" is not key=value\n", program, arg.c_str());
+    std::fprintf(stderr, "%s\n", usage);
+    return kUsageExitCode;
+  }
+  return 0;
+}
 
 CommandLineTable::CommandLineTable(const std::vector<std::string>& args) {
   for (const std::string& arg : args) {

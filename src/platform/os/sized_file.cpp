@@ -41,7 +41,8 @@ int OpenReadWrite(const std::string& path, int& error) {
 }
 
 int OpenRead(const std::string& path, int& error) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  // Non-blocking: a FIFO under the name must not hold the download at the open.
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   error = fd < 0 ? errno : 0;
   return fd;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "session/nuv_mgr.h"
+#include "shell/command_line.h"
 #include "shell/language_table.h"
 #include "shell/startup.h"
 #include "xml/utf.h"
@@ -28,10 +29,16 @@ void PrintLoaded(NuvMgr& mgr, LanguageTable& language) {
                 u8(d.ProductID).c_str(), u8(d.ForkInstall).c_str());
 }
 
+constexpr const char* kUsage =
+    "usage: nuv [OnlyForkInstallDependent=1 HostLang=CODE HostVersion=TEXT HostHwnd=N]\n"
+    "Runs the downloader (as root). Exit codes: 0 normal end, 255 an early stop (not root,\n"
+    "configuration or language strings unusable, another instance running), 64 this text.";
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (const int refused = RefuseOtherArguments(args, "nuv", kUsage)) return refused;
   StartupHooks hooks;
   hooks.runWindow = PrintLoaded;
   return RunStartup(args, GetNuvMgr(), hooks);

@@ -25,6 +25,7 @@
 #include "session/nuv_mgr.h"
 #include "session/server_config.h"
 #include "session/session_env.h"
+#include "support/other_user.h"
 #include "testbed/analytics_side.h"
 #include "testbed/service_api_side.h"
 #include "testbed/testbed.h"
@@ -297,6 +298,77 @@ TEST_F(InstallTaskTest, FailedInstallerKeepsOnlyAVerifiedPackage) {
     EXPECT_EQ(handler_.installs, (std::vector<std::pair<int32_t, int32_t>>{{id, 5}}));
     EXPECT_TRUE(HasRemark("{\"install_err_" + std::to_string(id) + "\":5}"));
     EXPECT_EQ(std::filesystem::exists(package), matched);
+  }
+}
+
+// A package runs as root only when its bytes are vouched for (a digest that matched, or verified
+// HTTPS when there is no digest) and its file is one nobody else can change.
+TEST_F(InstallTaskTest, PackageRunsOnlyWhenItsBytesAndItsFileCanBeTrusted) {
+  enum Prepare { kAsGiven, kEngineMatched, kNoDigest, kWrongDigest, kShortDigest, kLink,
+                 kOtherOwner, kSecondName };
+  struct Case {
+    const char* name;
+    Prepare prepare;
+    const char16_t* url;
+    const char* refusal;  // null: it runs
+  } cases[] = {
+      {"digest of the plan matches", kAsGiven, u"http://h/p.run", nullptr},
+      {"engine matched the digest", kEngineMatched, u"http://h/p.run", nullptr},
+      {"no digest, verified https", kNoDigest, u"https://h/p.run", nullptr},
+      {"no digest, plain http", kNoDigest, u"http://h/p.run", "no md5 and not https"},
+      {"digest does not match", kWrongDigest, u"https://h/p.run", "md5 mismatch"},
+      {"three-character digest", kShortDigest, u"http://h/p.run", "no md5 and not https"},
+      {"link to a package of root's", kLink, u"https://h/p.run", "package file is not ours"},
+      {"another user's package", kOtherOwner, u"https://h/p.run", "package file is not ours"},
+      {"package with a second name", kSecondName, u"https://h/p.run", "package file is not ours"},
+  };
+  int32_t id = 600;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    mgr_.tasks.clear();
+    handler_.installs.clear();
+    NuvTask& task = AddTask(++id, kTaskProduct);
+    task.url = c.url;
+    const std::string package = GivePackage(task, ExitingWith(0));
+    const std::string real = package + ".real";
+    switch (c.prepare) {
+      case kAsGiven:
+        break;
+      case kEngineMatched:
+        task.SetMd5List(u"");
+        mgr_.OnMd5Matched(id);
+        break;
+      case kNoDigest:
+        task.SetMd5List(u",");
+        break;
+      case kWrongDigest:
+        task.SetMd5List(u"0123456789ABCDEF0123456789ABCDEF,");
+        break;
+      case kShortDigest:
+        task.SetMd5List(u"abc");
+        break;
+      case kLink:
+        std::filesystem::rename(package, real);
+        std::filesystem::create_symlink(real, package);
+        break;
+      case kOtherOwner:
+        ASSERT_TRUE(other_user::Give(package));
+        break;
+      case kSecondName:
+        std::filesystem::create_hard_link(package, real);
+        break;
+    }
+
+    mgr_.InstallTask(kTaskProduct);
+    const int32_t code = c.refusal ? -1 : 0;
+    EXPECT_EQ(handler_.installs, (std::vector<std::pair<int32_t, int32_t>>{{id, code}}));
+    EXPECT_EQ(task.installState.load(), c.refusal ? kStateFailed : kStateSucceeded);
+    if (c.refusal) {
+      EXPECT_TRUE(HasRemark("{\"install_refused_" + std::to_string(id) + "\":\"" + c.refusal +
+                            "\"}"));
+      EXPECT_TRUE(Logged("[ERROR] NuvMgr InstallTask refused pid: " + std::to_string(id) + ", " +
+                         c.refusal));
+    }
   }
 }
 

@@ -1,7 +1,6 @@
 // nuvget URL DIR [--md5 HEX] [--id N]: downloads one package through the engine; the exit code
 // is the task's result code (0 success), 64 for a bad command line. Every failure also says why
 // in one line on standard error.
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -20,16 +19,9 @@ namespace {
 
 constexpr int kUsageError = 64;
 
-// DIR/nuvget.log when DIR can hold it, else the private temporary folder's.
+// DIR/nuvget.log when DIR can be written, else the private temporary folder's.
 std::string LogPath(const std::string& dir) {
-  const std::string inDir = dir + "/nuvget.log";
-  if (nuv::os::MakeDirectories(dir)) {
-    const int fd = open(inDir.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-      close(fd);
-      return inDir;
-    }
-  }
+  if (nuv::os::MakeDirectories(dir) && access(dir.c_str(), W_OK) == 0) return dir + "/nuvget.log";
   return nuv::os::TempFolder() + "nuvget.log";
 }
 

@@ -9,11 +9,11 @@
 #include "engine/file_digest.h"
 #include "engine/resume_record.h"
 #include "http/redirect_rule.h"
+#include "log/simple_log.h"
 #include "platform/os/file_trust.h"
 #include "platform/os/files.h"
 #include "platform/os/memory.h"
 #include "platform/os/sized_file.h"
-#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace ns_NUK {

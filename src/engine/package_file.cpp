@@ -2,11 +2,11 @@
 
 #include <cerrno>
 
+#include "log/simple_log.h"
 #include "platform/os/file_holders.h"
 #include "platform/os/file_trust.h"
 #include "platform/os/files.h"
 #include "platform/os/sized_file.h"
-#include "log/simple_log.h"
 
 namespace ns_NUK {
 

@@ -26,8 +26,7 @@ LogFolderChoice ChooseLogFolderWithReason() {
     folder += '/';
     // The log is written and its old files deleted as root: a level that is a link or that
     // someone else can change would point both elsewhere.
-    if (!nuv::os::MakeTrustedFolder(folder, 0700))
-      return {temp, nuv::os::FolderDistrust(folder)};
+    if (!nuv::os::MakeTrustedFolder(folder, 0700)) return {temp, nuv::os::FolderDistrust(folder)};
   }
   return {folder, {}};
 }

@@ -1,12 +1,12 @@
 #include "service/base_reporter.h"
 
+#include "http/api_request.h"
+#include "log/log_folder.h"
+#include "log/simple_log.h"
 #include "platform/os/file_trust.h"
 #include "platform/registry.h"
 #include "service/client_token.h"
-#include "http/api_request.h"
 #include "service/json_reply.h"
-#include "log/log_folder.h"
-#include "log/simple_log.h"
 #include "xml/utf.h"
 
 CBaseReporter::CBaseReporter()

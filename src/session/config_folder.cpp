@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <vector>
 
+#include "log/simple_log.h"
 #include "platform/folder_utils.h"
 #include "platform/os/file_trust.h"
-#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

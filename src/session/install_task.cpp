@@ -2,13 +2,13 @@
 #include <string>
 
 #include "analytics/usage_tracker.h"
+#include "log/simple_log.h"
 #include "platform/os/files.h"
 #include "platform/process_launch.h"
 #include "platform/registry.h"
 #include "session/nuv_mgr.h"
 #include "session/session_clock.h"
 #include "session/task_track.h"
-#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

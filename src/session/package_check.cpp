@@ -39,7 +39,7 @@ std::string NuvMgr::PackageRunRefusal(const NuvTask& task) const {
   if (HasFullDigest(expected)) {
     const std::string digest = ns_NUK::FileMd5(path);
     return !digest.empty() && expected.find(digest) != std::string::npos ? std::string()
-                                                                          : "md5 mismatch";
+                                                                         : "md5 mismatch";
   }
   // Without a digest only verified HTTPS vouches for the bytes; redirects never leave https.
   if (IsHttpsUrl(WideToUtf8(task.url))) return {};

@@ -1,11 +1,11 @@
 #include <cstdio>
 #include <optional>
 
+#include "log/simple_log.h"
 #include "platform/os/files.h"
 #include "platform/os/process.h"
 #include "session/config_number.h"
 #include "session/nuv_mgr.h"
-#include "log/simple_log.h"
 #include "xml/utf.h"
 #include "xml/xml_document.h"
 

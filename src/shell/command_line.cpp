@@ -33,4 +33,6 @@ std::u16string CommandLineTable::Value(const std::u16string& key) const {
   return it == table_.end() ? std::u16string() : it->second;
 }
 
-bool CommandLineTable::IsForkMode() const { return Value(u"OnlyForkInstallDependent") == u"1"; }
+bool CommandLineTable::IsForkMode() const {
+  return Value(u"OnlyForkInstallDependent") == u"1";
+}

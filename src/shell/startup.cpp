@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "analytics/usage_tracker.h"
+#include "log/log_folder.h"
+#include "log/simple_log.h"
 #include "platform/os/admin.h"
 #include "platform/os/files.h"
 #include "platform/os/folders.h"
@@ -15,8 +17,6 @@
 #include "shell/command_line.h"
 #include "shell/crash_handler.h"
 #include "shell/language_table.h"
-#include "log/log_folder.h"
-#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {

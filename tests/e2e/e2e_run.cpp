@@ -30,7 +30,8 @@ std::string ServedDigest(const std::string& url) {
 // The item of the product document, or with its digests as the runtime reply's bind section
 // gives it.
 std::string Item(const DependentEntry& d, const std::string& md5 = {}) {
-  const std::string digests = md5.empty() ? "" : "<md5>" + md5 + "</md5><md5_64>" + md5 + "</md5_64>";
+  const std::string digests =
+      md5.empty() ? "" : "<md5>" + md5 + "</md5><md5_64>" + md5 + "</md5_64>";
   return "<item><ProductID>" + d.pid + "</ProductID><ProductName>" + d.name +
          "</ProductName><ProductExe>" + d.name + "</ProductExe><Url_Down>" + d.url +
          "</Url_Down><Url_Downx64>" + d.url + "</Url_Downx64>" + digests + "<ForceInstall>" +

@@ -37,7 +37,9 @@ const Planted kPlanted[] = {
        symlink(victim.c_str(), path.c_str());
      }},
     {"hard link to a file of root's",
-     [](const std::string& path, const std::string& victim) { link(victim.c_str(), path.c_str()); }},
+     [](const std::string& path, const std::string& victim) {
+       link(victim.c_str(), path.c_str());
+     }},
     {"another user's file",
      [](const std::string& path, const std::string&) {
        WriteAll(path, PlantedPartial());

@@ -82,18 +82,22 @@ TEST(LogFolder, LevelThatIsNotOursGivesTheTemporaryFolderItself) {
     const char* name;
     void (*plant)(const std::string& temp, const std::string& victim);
   } cases[] = {
-      {"NUV a link", [](const std::string& temp, const std::string& victim) {
+      {"NUV a link",
+       [](const std::string& temp, const std::string& victim) {
          fs::create_directories(temp + "Veltrin");
          fs::create_directory_symlink(victim, temp + "Veltrin/NUV");
        }},
-      {"Veltrin a link", [](const std::string& temp, const std::string& victim) {
+      {"Veltrin a link",
+       [](const std::string& temp, const std::string& victim) {
          fs::create_directory_symlink(victim, temp + "Veltrin");
        }},
-      {"NUV another user's", [](const std::string& temp, const std::string&) {
+      {"NUV another user's",
+       [](const std::string& temp, const std::string&) {
          fs::create_directories(temp + "Veltrin/NUV");
          other_user::Give(temp + "Veltrin/NUV");
        }},
-      {"Veltrin open to all", [](const std::string& temp, const std::string&) {
+      {"Veltrin open to all",
+       [](const std::string& temp, const std::string&) {
          fs::create_directories(temp + "Veltrin/NUV");
          chmod((temp + "Veltrin").c_str(), 0777);
        }},

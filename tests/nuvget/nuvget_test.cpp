@@ -112,7 +112,8 @@ TEST(NuvgetFailures, EveryFailureSaysWhyInOneLine) {
        "nuvget: size query failed: Couldn't connect to server"},
       {"corrupted body", server.Url("/n/corrupt.bin"), false, 11,
        "nuvget: digest mismatch: expected " + info.md5 + ", the download has "},
-      {"folder under a file", server.Url("/n/pkg.bin"), true, 9, "nuvget: file error: cannot create "},
+      {"folder under a file", server.Url("/n/pkg.bin"), true, 9,
+       "nuvget: file error: cannot create "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -142,9 +143,12 @@ TEST(NuvgetProgress, HundredPercentOnlyWhenNothingIsMissing) {
     int64_t downloaded, total;
     const char* text;
   } cases[] = {
-      {0, 0, "0.0%"},          {0, 1000, "0.0%"},
-      {999, 1000, "99.9%"},    {9999, 10000, "99.9%"},
-      {1000, 1000, "100.0%"},  {(1LL << 40) - 1, 1LL << 40, "99.9%"},
+      {0, 0, "0.0%"},
+      {0, 1000, "0.0%"},
+      {999, 1000, "99.9%"},
+      {9999, 10000, "99.9%"},
+      {1000, 1000, "100.0%"},
+      {(1LL << 40) - 1, 1LL << 40, "99.9%"},
       {1LL << 62, 1LL << 62, "100.0%"},
   };
   for (const Case& c : cases)

@@ -42,7 +42,9 @@ const PlantedTemp kPlantedTemps[] = {
      },
      false},
     {"link to root's folder",
-     [](const std::string& usual, const std::string& victim) { symlink(victim.c_str(), usual.c_str()); },
+     [](const std::string& usual, const std::string& victim) {
+       symlink(victim.c_str(), usual.c_str());
+     },
      false},
     {"own folder open to all",
      [](const std::string& usual, const std::string&) {

@@ -145,7 +145,9 @@ const PlantedLog kPlantedLogs[] = {
        symlink(secret.c_str(), path.c_str());
      }},
     {"hard link to root's file",
-     [](const std::string& path, const std::string& secret) { link(secret.c_str(), path.c_str()); }},
+     [](const std::string& path, const std::string& secret) {
+       link(secret.c_str(), path.c_str());
+     }},
     {"another user's file",
      [](const std::string& path, const std::string&) {
        WriteWholeFile(path, "planted\n");

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry.h"
 #include "http/api_base.h"
-#include "session/session_env.h"  // ScopedEnv
 #include "log/log_folder.h"
 #include "log/simple_log.h"
+#include "platform/registry.h"
+#include "session/session_env.h"  // ScopedEnv
 #include "support/temp_dir.h"
 #include "testbed/service_api_side.h"
 #include "testbed/testbed.h"

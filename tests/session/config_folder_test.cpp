@@ -104,7 +104,8 @@ TEST_F(ConfigFolderTest, UnwritableFoldersFallBackToExeThenTempFolder) {
 
   // Even the temporary folder fails: it is used all the same.
   ScopedEnv tmp("TMPDIR", Root() + "blocker");
-  const std::string blocked = Root() + "blocker/nuv-" + std::to_string(geteuid()) + "/NuvFolderBrand/";
+  const std::string blocked =
+      Root() + "blocker/nuv-" + std::to_string(geteuid()) + "/NuvFolderBrand/";
   EXPECT_EQ(Choose(), blocked);
   EXPECT_TRUE(Logged("[ERROR] get temp folder=[" + blocked + "] failed! err=["));
   EXPECT_FALSE(Logged("err=[0]")) << "each failure logs its reason";

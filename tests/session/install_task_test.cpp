@@ -304,8 +304,16 @@ TEST_F(InstallTaskTest, FailedInstallerKeepsOnlyAVerifiedPackage) {
 // A package runs as root only when its bytes are vouched for (a digest that matched, or verified
 // HTTPS when there is no digest) and its file is one nobody else can change.
 TEST_F(InstallTaskTest, PackageRunsOnlyWhenItsBytesAndItsFileCanBeTrusted) {
-  enum Prepare { kAsGiven, kEngineMatched, kNoDigest, kWrongDigest, kShortDigest, kLink,
-                 kOtherOwner, kSecondName };
+  enum Prepare {
+    kAsGiven,
+    kEngineMatched,
+    kNoDigest,
+    kWrongDigest,
+    kShortDigest,
+    kLink,
+    kOtherOwner,
+    kSecondName
+  };
   struct Case {
     const char* name;
     Prepare prepare;
@@ -364,8 +372,8 @@ TEST_F(InstallTaskTest, PackageRunsOnlyWhenItsBytesAndItsFileCanBeTrusted) {
     EXPECT_EQ(handler_.installs, (std::vector<std::pair<int32_t, int32_t>>{{id, code}}));
     EXPECT_EQ(task.installState.load(), c.refusal ? kStateFailed : kStateSucceeded);
     if (c.refusal) {
-      EXPECT_TRUE(HasRemark("{\"install_refused_" + std::to_string(id) + "\":\"" + c.refusal +
-                            "\"}"));
+      EXPECT_TRUE(
+          HasRemark("{\"install_refused_" + std::to_string(id) + "\":\"" + c.refusal + "\"}"));
       EXPECT_TRUE(Logged("[ERROR] NuvMgr InstallTask refused pid: " + std::to_string(id) + ", " +
                          c.refusal));
     }

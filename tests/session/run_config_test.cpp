@@ -116,13 +116,11 @@ TEST_F(RunConfigTest, ANameThatIsNotARegularFileKeepsTheDefaults) {
     const char* name;
     void (*make)(const std::string& path, const std::string& valid);
   } cases[] = {
-      {"folder", [](const std::string& path, const std::string&) {
-         std::filesystem::create_directory(path);
-       }},
+      {"folder", [](const std::string& path,
+                    const std::string&) { std::filesystem::create_directory(path); }},
       {"FIFO", [](const std::string& path, const std::string&) { mkfifo(path.c_str(), 0600); }},
-      {"link", [](const std::string& path, const std::string& target) {
-         std::filesystem::create_symlink(target, path);
-       }},
+      {"link", [](const std::string& path,
+                  const std::string& target) { std::filesystem::create_symlink(target, path); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

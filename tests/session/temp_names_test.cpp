@@ -43,8 +43,7 @@ TEST_F(TempNamesTest, EveryTemporaryFileIsInTheUsersPrivateFolder) {
   const std::vector<std::pair<const char*, std::function<std::string()>>> producers = {
       {"installer log", [] { return WideToUtf8(GetReportDataStore().InstallerLogPath()); }},
       {"host information file", [&] { return WideToUtf8(mgr.WriteHostInfoFile()); }},
-      {"track report copy",
-       [] { return TrackCopyPath(CurrentTrackEnvironment(), "12345"); }},
+      {"track report copy", [] { return TrackCopyPath(CurrentTrackEnvironment(), "12345"); }},
       {"temporary configuration folder",
        [] { return WideToUtf8(platform::GetTempSubFolder(u"Veltrin")); }},
       {"log folder", [] { return ChooseLogFolder(); }},

@@ -59,7 +59,9 @@ class StartupTest : public ::testing::Test {
     if (errOut) *errOut = err;
     return code;
   }
-  std::string Log(const char* name = "vtNUV.log") { return ReadWholeFile(DefaultLogFolder() + name); }
+  std::string Log(const char* name = "vtNUV.log") {
+    return ReadWholeFile(DefaultLogFolder() + name);
+  }
   void MarkMissing(const char* resourceFile) { WriteWholeFile(dir_.File(std::string("res/") + resourceFile + ".missing"), ""); }
 
   TempDir dir_;

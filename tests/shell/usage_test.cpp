@@ -21,14 +21,14 @@ struct Ran {
 // Runs the program with an environment whose every folder is an empty one of the test's.
 Ran RunWithEmptyFolders(const std::string& program, const std::vector<std::string>& args,
                         const TempDir& dir) {
-  std::vector<std::string> env = {"PATH=/usr/bin:/bin",
-                                  "TMPDIR=" + dir.File("tmp"),
-                                  "NUV_ROOT_PREFIX=" + dir.File("root"),
-                                  "NUV_REGISTRY_DIR=" + dir.File("registry"),
-                                  "NUV_LOCK_DIR=" + dir.File("lock"),
-                                  "HOME=" + dir.File("home"),
-                                  std::string("NUV_RESOURCE_DIR=") + NUV_SOURCE_DIR +
-                                      "/tests/fixtures/loopback"};
+  std::vector<std::string> env = {
+      "PATH=/usr/bin:/bin",
+      "TMPDIR=" + dir.File("tmp"),
+      "NUV_ROOT_PREFIX=" + dir.File("root"),
+      "NUV_REGISTRY_DIR=" + dir.File("registry"),
+      "NUV_LOCK_DIR=" + dir.File("lock"),
+      "HOME=" + dir.File("home"),
+      std::string("NUV_RESOURCE_DIR=") + NUV_SOURCE_DIR + "/tests/fixtures/loopback"};
   for (const char* sub : {"tmp", "root", "registry", "lock", "home"})
     std::filesystem::create_directories(dir.File(sub));
   std::vector<std::string> all = {program};

@@ -22,7 +22,8 @@ std::string TargetPath(const NuvgetArgs& args, const FailureFacts& facts) {
 
 std::string FileErrorText(const NuvgetArgs& args, const FailureFacts& facts) {
   const std::string path = TargetPath(args, facts);
-  const std::string why = facts.fileError ? std::string(" (") + std::strerror(facts.fileError) + ")" : "";
+  const std::string why =
+      facts.fileError ? std::string(" (") + std::strerror(facts.fileError) + ")" : "";
   switch (facts.fileErrorKind) {
     case ns_NUK::kFileErrorCreate:
       return "file error: cannot create " + path + ".~P2S" + why;

@@ -54,9 +54,10 @@ int main(int argc, char** argv) {
   }
   SetSimpleLog(nullptr);
   if (result != 0) {
-    std::fprintf(stderr, "nuvget: %s (log %s)\n",
-                 result == -1 ? "the task could not be added" : FailureReason(result, args, facts).c_str(),
-                 log.CurrentFile().c_str());
+    std::fprintf(
+        stderr, "nuvget: %s (log %s)\n",
+        result == -1 ? "the task could not be added" : FailureReason(result, args, facts).c_str(),
+        log.CurrentFile().c_str());
   }
   return result;
 }

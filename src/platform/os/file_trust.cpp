@@ -41,7 +41,8 @@ std::string LevelDistrust(const std::string& path, bool leaf) {
   if (!S_ISDIR(st.st_mode)) return path + ": not a folder";
   if (!TrustedOwner(st.st_uid)) return path + ": owned by uid " + std::to_string(st.st_uid);
   const bool othersWrite = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
-  if (othersWrite && (leaf || (st.st_mode & S_ISVTX) == 0)) return path + ": mode " + ModeText(st.st_mode);
+  if (othersWrite && (leaf || (st.st_mode & S_ISVTX) == 0))
+    return path + ": mode " + ModeText(st.st_mode);
   return {};
 }
 

@@ -29,7 +29,7 @@ std::string LockFolder() {
   std::string overridden = GetEnvOr(kLockDirEnv);
   if (!overridden.empty())
     return !PathExists(overridden) || IsTrustedFolder(overridden) ? WithSlash(overridden)
-                                                                   : TempFolder();
+                                                                  : TempFolder();
   if (MakeTrustedFolder(kSystemLockFolder, 0700) && access(kSystemLockFolder, W_OK) == 0)
     return WithSlash(kSystemLockFolder);
   return TempFolder();

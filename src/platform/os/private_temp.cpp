@@ -14,7 +14,7 @@ namespace nuv::os {
 
 namespace {
 
-std::mutex gChosenLock;                        // guards gChosen
+std::mutex gChosenLock;                      // guards gChosen
 std::map<std::string, std::string> gChosen;  // shared folder -> the fresh folder taken in it
 
 }  // namespace

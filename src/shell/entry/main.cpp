@@ -18,7 +18,8 @@ void PrintLoaded(NuvMgr& mgr, LanguageTable& language) {
               u8(mgr.ProductBrand).c_str(), u8(mgr.ProductID).c_str(), u8(mgr.Channel).c_str());
   std::printf("platform     %s\n", u8(mgr.ServerHost).c_str());
   std::printf("config dir   %s\n", u8(mgr.configFolder).c_str());
-  std::printf("run config   %s (resume=%d)\n", u8(mgr.runConfigPath).c_str(), mgr.resumeDownload ? 1 : 0);
+  std::printf("run config   %s (resume=%d)\n", u8(mgr.runConfigPath).c_str(),
+              mgr.resumeDownload ? 1 : 0);
   std::printf("install root %s\n", u8(mgr.installRoot).c_str());
   std::printf("language     %s (%s), install button \"%s\"\n",
               u8(language.CurrentLanguageName()).c_str(),

@@ -32,20 +32,14 @@ struct Planted {
 };
 
 const Planted kPlanted[] = {
-    {"link to a file of root's",
-     [](const std::string& path, const std::string& victim) {
-       symlink(victim.c_str(), path.c_str());
-     }},
-    {"hard link to a file of root's",
-     [](const std::string& path, const std::string& victim) {
-       link(victim.c_str(), path.c_str());
-     }},
+    {"link to a file of root's", other_user::PlantLink},
+    {"hard link to a file of root's", other_user::PlantHardLink},
     {"another user's file",
      [](const std::string& path, const std::string&) {
        WriteAll(path, PlantedPartial());
        other_user::Give(path);
      }},
-    {"FIFO", [](const std::string& path, const std::string&) { mkfifo(path.c_str(), 0666); }},
+    {"FIFO", other_user::PlantFifo},
 };
 
 class EngineTrustTest : public EngineTest {

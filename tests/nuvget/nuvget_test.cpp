@@ -1,9 +1,6 @@
 // nuvget as a user meets it: the command lines it refuses, the line it prints for each way a
 // download fails, where its log goes, and its progress figure.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,20 +8,14 @@
 #include <vector>
 
 #include "progress_text.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "testbed/testbed.h"
 
-extern char** environ;
-
 namespace {
 
-struct Ran {
-  int exitCode = -1;
-  std::string err;
-};
-
 // Runs nuvget with TMPDIR in the test's folder and the engine's short timings.
-Ran RunNuvget(const std::vector<std::string>& args, const TempDir& dir) {
+ProgramRun RunNuvget(const std::vector<std::string>& args, const TempDir& dir) {
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     const std::string v = *e;
@@ -35,25 +26,7 @@ Ran RunNuvget(const std::vector<std::string>& args, const TempDir& dir) {
   std::filesystem::create_directories(dir.File("tmp"));
   std::vector<std::string> all = {NUVGET_PATH};
   all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv, envp;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, 2, dir.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  Ran ran;
-  pid_t pid = 0;
-  if (posix_spawn(&pid, NUVGET_PATH, &files, nullptr, argv.data(), envp.data()) == 0) {
-    int status = 0;
-    waitpid(pid, &status, 0);  // every engine attempt is bounded; ctest's limit guards the rest
-    ran.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  posix_spawn_file_actions_destroy(&files);
-  ran.err = ReadWholeFile(dir.File("err"));
-  return ran;
+  return RunProgram(all, &env);
 }
 
 // The last line of standard error (the progress line ends in a newline of its own).
@@ -84,7 +57,7 @@ TEST(NuvgetCommandLine, RefusedLinesEndWith64AndTouchNothing) {
     TempDir dir;
     for (std::string& a : c.args)
       if (a == "DIR") a = dir.File("dl");
-    const Ran ran = RunNuvget(c.args, dir);
+    const ProgramRun ran = RunNuvget(c.args, dir);
     EXPECT_EQ(ran.exitCode, 64);
     EXPECT_NE(ran.err.find(c.says), std::string::npos) << ran.err;
     EXPECT_NE(ran.err.find("usage: nuvget URL DIR"), std::string::npos) << ran.err;
@@ -123,7 +96,7 @@ TEST(NuvgetFailures, EveryFailureSaysWhyInOneLine) {
       WriteWholeFile(dir.File("file"), "x");
       target = dir.File("file/dl");
     }
-    const Ran ran = RunNuvget({c.url, target, "--md5", info.md5}, dir);
+    const ProgramRun ran = RunNuvget({c.url, target, "--md5", info.md5}, dir);
     EXPECT_EQ(ran.exitCode, c.exitCode);
     const std::string line = LastLine(ran.err);
     EXPECT_EQ(line.rfind(c.says, 0), 0u) << ran.err;

@@ -145,14 +145,8 @@ const ForeignLock kForeignLocks[] = {
        chmod(path.c_str(), 0644);
        other_user::Give(path);
      }},
-    {"link to a file of root's",
-     [](const std::string& path, const std::string& victim) {
-       symlink(victim.c_str(), path.c_str());
-     }},
-    {"hard link to a file of root's",
-     [](const std::string& path, const std::string& victim) {
-       link(victim.c_str(), path.c_str());
-     }},
+    {"link to a file of root's", other_user::PlantLink},
+    {"hard link to a file of root's", other_user::PlantHardLink},
 };
 
 TEST(InstanceLockTrust, ForeignLockFileIsNotHonouredAndNothingIsWrittenThroughIt) {

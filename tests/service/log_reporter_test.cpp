@@ -140,20 +140,14 @@ struct PlantedLog {
 };
 
 const PlantedLog kPlantedLogs[] = {
-    {"link to root's file",
-     [](const std::string& path, const std::string& secret) {
-       symlink(secret.c_str(), path.c_str());
-     }},
-    {"hard link to root's file",
-     [](const std::string& path, const std::string& secret) {
-       link(secret.c_str(), path.c_str());
-     }},
+    {"link to root's file", other_user::PlantLink},
+    {"hard link to root's file", other_user::PlantHardLink},
     {"another user's file",
      [](const std::string& path, const std::string&) {
        WriteWholeFile(path, "planted\n");
        other_user::Give(path);
      }},
-    {"FIFO", [](const std::string& path, const std::string&) { mkfifo(path.c_str(), 0666); }},
+    {"FIFO", other_user::PlantFifo},
 };
 
 TEST_F(LogReporterTest, OnlyFilesTheRunMadeAreUploaded) {

@@ -188,8 +188,8 @@ TEST_F(ConfigFolderTest, FolderAnOrdinaryUserMadeOnASecondDriveIsNotUsed) {
     std::ofstream(image).close();
     fs::resize_file(image, 16 << 20);
   }
-  ASSERT_EQ(other_user::RunCommand({"mkfs.ext4", "-q", "-F", image}), 0);
-  ASSERT_EQ(other_user::RunCommand({"mount", "-o", "loop", image, drive}), 0);
+  ASSERT_EQ(RunProgram({"mkfs.ext4", "-q", "-F", image}).exitCode, 0);
+  ASSERT_EQ(RunProgram({"mount", "-o", "loop", image, drive}).exitCode, 0);
   struct Unmount {
     std::string path;
     ~Unmount() { umount2(path.c_str(), MNT_DETACH); }

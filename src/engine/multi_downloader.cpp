@@ -2,13 +2,12 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 
 #include "engine/engine_timings.h"
 #include "engine/file_digest.h"
 #include "engine/resume_record.h"
-#include "http/redirect_rule.h"
+#include "http/transfer_rules.h"
 #include "log/simple_log.h"
 #include "platform/os/file_trust.h"
 #include "platform/os/files.h"
@@ -403,12 +402,8 @@ int64_t CMultiDownloader::SizeQuery() {
   curl_easy_setopt(h, CURLOPT_URL, url_.c_str());
   curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-  LimitRedirects(h, url_);
+  ApplyTransferRules(h, url_);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
-  if (const char* ca = std::getenv("NUV_CA_BUNDLE"); ca && *ca)
-    curl_easy_setopt(h, CURLOPT_CAINFO, ca);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, static_cast<long>(timings.connectTimeoutSec));
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timings.lowSpeedTimeSec));

@@ -7,7 +7,7 @@
 #include <new>
 
 #include "engine/engine_timings.h"
-#include "http/redirect_rule.h"
+#include "http/transfer_rules.h"
 #include "log/simple_log.h"
 
 namespace ns_NUK {
@@ -89,10 +89,7 @@ bool RangeConnection::Init(const std::string& url, int64_t start, int64_t end,
     curl_easy_setopt(handle_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
   curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, headerList_);
   curl_easy_setopt(handle_, CURLOPT_RESOLVE, resolveList_);
-  curl_easy_setopt(handle_, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(handle_, CURLOPT_SSL_VERIFYHOST, 2L);
-  if (const char* ca = std::getenv("NUV_CA_BUNDLE"); ca && *ca)
-    curl_easy_setopt(handle_, CURLOPT_CAINFO, ca);
+  ApplyTransferRules(handle_, url_);
   curl_easy_setopt(handle_, CURLOPT_TCP_FASTOPEN, 1L);
   curl_easy_setopt(handle_, CURLOPT_TCP_NODELAY, 1L);
   curl_easy_setopt(handle_, CURLOPT_CONNECTTIMEOUT, static_cast<long>(timings.connectTimeoutSec));
@@ -101,7 +98,6 @@ bool RangeConnection::Init(const std::string& url, int64_t start, int64_t end,
   curl_easy_setopt(handle_, CURLOPT_USERAGENT, kUserAgent);
   curl_easy_setopt(handle_, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(handle_, CURLOPT_FOLLOWLOCATION, 1L);
-  LimitRedirects(handle_, url_);
   curl_easy_setopt(handle_, CURLOPT_FILETIME, 1L);
   curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &RangeConnection::OnData);
   curl_easy_setopt(handle_, CURLOPT_WRITEDATA, this);

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "engine/file_digest.h"
-#include "http/redirect_rule.h"
+#include "http/transfer_rules.h"
 #include "platform/os/file_trust.h"
 #include "session/nuv_mgr.h"
 #include "xml/utf.h"

@@ -2,11 +2,10 @@
 
 #include <curl/curl.h>
 
-#include <cstdlib>
 #include <cstring>
 
 #include "engine/downloader_types.h"
-#include "http/redirect_rule.h"
+#include "http/transfer_rules.h"
 
 namespace {
 
@@ -44,13 +43,11 @@ std::string ExplainUrl(const std::string& url) {
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-  LimitRedirects(h, url);
+  ApplyTransferRules(h, url);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, 10L);
   curl_easy_setopt(h, CURLOPT_TIMEOUT, 20L);
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &DropBody);
-  if (const char* ca = std::getenv("NUV_CA_BUNDLE"); ca && *ca)
-    curl_easy_setopt(h, CURLOPT_CAINFO, ca);
   const CURLcode rc = curl_easy_perform(h);
   long status = 0;
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);

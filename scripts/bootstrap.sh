@@ -10,6 +10,7 @@ packages=(
   libzip-dev libpugixml-dev libcpp-httplib-dev
   libgtk-3-dev
   libxml2-utils iproute2 util-linux procps
+  mount e2fsprogs  # tests mount an ext4 image as a second drive (setpriv for another user: util-linux)
   nginx-light aria2
   xvfb clang libclang-rt-14-dev time bc
   ccache  # compiler cache for developers' own build folders (-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

@@ -35,6 +35,12 @@ const PlantedTemp kPlantedTemps[] = {
     {"nothing", [](const std::string&, const std::string&) {}, true},
     {"own folder", [](const std::string& usual, const std::string&) { mkdir(usual.c_str(), 0700); },
      true},
+    {"own folder readable by all",
+     [](const std::string& usual, const std::string&) {
+       mkdir(usual.c_str(), 0700);
+       chmod(usual.c_str(), 0755);
+     },
+     true},
     {"other user's folder",
      [](const std::string& usual, const std::string&) {
        mkdir(usual.c_str(), 0700);

@@ -1,5 +1,6 @@
 // The private temporary folder: the shared one is writable by every user, so a fixed name in it
 // could be taken by anyone before us (a link to a file of root's, a file of their own).
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -28,11 +29,19 @@ std::string SharedTempFolder() {
 
 namespace {
 
+// A trusted folder that is ours alone: our own (not merely root's) and closed to everyone else,
+// also when an earlier version left it readable.
+bool MakePrivate(const std::string& folder) {
+  struct stat st {};
+  return lstat(folder.c_str(), &st) == 0 && st.st_uid == geteuid() &&
+         chmod(folder.c_str(), 0700) == 0;
+}
+
 // The private folder in one shared folder: the usual name, else the fresh one taken earlier in
 // this process, else a new fresh one; empty when none can be had.
 std::string PrivateFolderIn(const std::string& shared, TempFolderChoice& choice) {
   const std::string usual = shared + "nuv-" + std::to_string(geteuid()) + "/";
-  if (MakeTrustedFolder(usual, 0700)) return usual;
+  if (MakeTrustedFolder(usual, 0700) && MakePrivate(usual)) return usual;
   if (choice.refused.empty()) {
     choice.refused = usual;
     choice.why = FolderDistrust(usual);

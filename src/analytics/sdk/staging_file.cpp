@@ -130,7 +130,9 @@ void TruncateStagingFile(const std::string& path) {
 bool WriteStagedRecords(const std::string& path, const std::vector<std::string>& records) {
   std::string text;
   for (const std::string& record : records) text += record + "\n";
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+  // Never through a link, and a FIFO in its place cannot hold the writer.
+  const int fd = ::open(path.c_str(),
+                        O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   size_t done = 0;
   while (done < text.size()) {

@@ -13,6 +13,7 @@ packages=(
   librsvg2-bin    # rsvg-convert rasterises the skin's SVG artwork at build time
   xdotool x11-apps netpbm dbus-daemon  # the window test under Xvfb: input, screenshot, session bus
   libxml2-utils iproute2 util-linux procps
+  mount e2fsprogs  # tests mount an ext4 image as a second drive (setpriv for another user: util-linux)
   nginx-light aria2
   xvfb clang libclang-rt-14-dev time bc
   librsvg2-bin  # rsvg-convert draws the skin artwork from its SVG sources at build time

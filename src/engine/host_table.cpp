@@ -92,6 +92,27 @@ int64_t ParseContentLength(const std::string& reply) {
   return length > 0 ? static_cast<int64_t>(length) : 0;
 }
 
+namespace {
+
+// The status of the final answer in a captured header text: each block (one per redirect or
+// interim answer) begins with its status line and ends with an empty line; the body follows.
+int FinalStatusCode(const std::string& reply) {
+  int status = 0;
+  size_t pos = 0;
+  while (reply.compare(pos, 5, "HTTP/") == 0) {
+    const size_t space = reply.find(' ', pos);
+    const size_t lineEnd = reply.find("\r\n", pos);
+    if (space == std::string::npos || space > lineEnd) break;
+    status = std::atoi(reply.c_str() + space + 1);
+    const size_t blockEnd = reply.find("\r\n\r\n", pos);
+    if (blockEnd == std::string::npos) break;
+    pos = blockEnd + 4;
+  }
+  return status;
+}
+
+}  // namespace
+
 int64_t ProbeContentLength(const std::u16string& url, const std::u16string& host,
                            const std::vector<std::string>& resolve) {
   HeaderList headers = {"connection: close", "Cache-Control: no-cache", "Pragma: no-cache"};
@@ -99,6 +120,9 @@ int64_t ProbeContentLength(const std::u16string& url, const std::u16string& host
   for (RequestKind kind : {kRequestHead, kRequestGet}) {
     int code = 0;
     std::string reply = CurlRequest(kind, url, headers, false, true, "", code, resolve);
+    // An error page's length is not the package's: only a success answer names a size.
+    const int status = FinalStatusCode(reply);
+    if (status < 200 || status > 299) continue;
     int64_t length = ParseContentLength(reply);
     if (length != 0) return length;
   }

@@ -2,19 +2,28 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 
 #include "engine/engine_timings.h"
 #include "engine/file_digest.h"
 #include "engine/resume_record.h"
 #include "engine/url_host.h"
+#include "http/transfer_rules.h"
 #include "log/simple_log.h"
+#include "platform/os/file_trust.h"
+#include "platform/os/files.h"
 #include "platform/os/memory.h"
 #include "platform/os/sized_file.h"
 #include "xml/utf.h"
 
 namespace ns_NUK {
+
+std::string FileNameOfUrl(const std::string& url) {
+  // The query and the fragment name no file: "a.run?x=1/y" is saved as "a.run".
+  const std::string path = url.substr(0, url.find_first_of("?#"));
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
 int64_t CMultiDownloader::Now() {
   using namespace std::chrono;
@@ -130,8 +139,7 @@ void CMultiDownloader::Run() {
   if (IHostResolver* resolver = GetHostResolver()) resolver->ResolveHost(url_, false, *this);
   {
     std::lock_guard<std::mutex> guard(infoLock_);
-    const size_t slash = url_.rfind('/');
-    fileName_ = slash == std::string::npos ? url_ : url_.substr(slash + 1);
+    fileName_ = FileNameOfUrl(url_);
     targetPath_ = folder_ + fileName_;
   }
   const std::u16string wideName = Utf8ToWide(fileName_);
@@ -153,7 +161,9 @@ void CMultiDownloader::Run() {
     return;
   }
   Send(kNotifyFileSize, static_cast<intptr_t>(total_.load()));
-  if (CheckFileSize(targetPath_, false) && CheckFileMd5(targetPath_, false)) {
+  // A file at the target that is not our own is no download of ours, whatever its bytes.
+  if (nuv::os::IsOwnRegularFile(targetPath_) && CheckFileSize(targetPath_, false) &&
+      CheckFileMd5(targetPath_, false)) {
     NUV_LOG(3, "[INFO] multi, is already downloaded.");
     result_.store(kResultOk);
     const int32_t code = 0;
@@ -272,6 +282,8 @@ bool CMultiDownloader::PrepareAttempt() {
   const std::string temp = TempPath();
   const int64_t total = total_.load();
   std::map<int64_t, int64_t> ranges;
+  if (nuv::os::PathExists(temp) && !nuv::os::IsOwnRegularFile(temp))
+    NUV_LOG(2, "[WARN] multi, tmp file=[%s] is not ours, discarded.", temp.c_str());
   if (LoadResumeRecord(temp, total, ranges)) {
     NUV_LOG(3, "[INFO] multi, resume download.");
     if (!file_.OpenForWrite(temp)) {
@@ -380,11 +392,8 @@ int64_t CMultiDownloader::SizeQuery() {
   curl_easy_setopt(h, CURLOPT_URL, url_.c_str());
   curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+  ApplyTransferRules(h, url_);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
-  if (const char* ca = std::getenv("NUV_CA_BUNDLE"); ca && *ca)
-    curl_easy_setopt(h, CURLOPT_CAINFO, ca);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, static_cast<long>(timings.connectTimeoutSec));
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timings.lowSpeedTimeSec));

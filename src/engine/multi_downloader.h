@@ -34,6 +34,10 @@ inline constexpr size_t kFinishedPerCycle = 3;
 // Re-fetches of one range that bring no byte before the range is given up for the attempt.
 inline constexpr int kMaxFruitlessRefetches = 3;
 
+// The name a package is saved under: the URL's path after its last "/" (query and fragment are
+// not part of it).
+std::string FileNameOfUrl(const std::string& url);
+
 class CMultiDownloader : public IFileWriter, private IResolveTarget, private IConnectionEndSink {
  public:
   CMultiDownloader() = default;

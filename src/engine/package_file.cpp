@@ -2,10 +2,11 @@
 
 #include <cerrno>
 
+#include "log/simple_log.h"
 #include "platform/os/file_holders.h"
+#include "platform/os/file_trust.h"
 #include "platform/os/files.h"
 #include "platform/os/sized_file.h"
-#include "log/simple_log.h"
 
 namespace ns_NUK {
 
@@ -79,6 +80,13 @@ bool PackageFile::OpenForWrite(const std::string& path) {
   if (fd_ >= 0) nuv::os::CloseFd(fd_);
   int error = 0;
   fd_ = nuv::os::OpenReadWrite(path, error);
+  // Only a file this process made is written: another user's file, or a second name of one,
+  // would carry our bytes to a place that user chose.
+  if (fd_ >= 0 && !nuv::os::IsOwnRegularFd(fd_)) {
+    nuv::os::CloseFd(fd_);
+    fd_ = -1;
+    errno = EPERM;
+  }
   return fd_ >= 0;
 }
 

@@ -17,7 +17,8 @@ class IFileWriter {
 
 enum SizedFileResult { kSizedOk = 0, kSizedFailed = 1, kSizedNoSpace = 2, kSizedEmptyPath = 3 };
 
-// Deletes any file at the path, creates its folder chain and the file with `size` bytes reserved.
+// Deletes any file at the path, creates its folder chain and the file, new and ours, with `size`
+// bytes reserved.
 // On failure the file is deleted again; `error` is the system error of the failing step.
 int CreateSizedFile(const std::string& path, int64_t size, int& error);
 
@@ -30,6 +31,7 @@ class PackageFile : public IFileWriter {
   int64_t Write(int64_t offset, int64_t length, const void* data) override;
   // The same, then the file ends right after the written bytes (for the resume record).
   int64_t WriteAndEnd(int64_t offset, int64_t length, const void* data);
+  // Opens an existing file of our own (regular, ours, one name; never through a link).
   bool OpenForWrite(const std::string& path);
   void CloseFile();
   bool IsOpen();

@@ -8,6 +8,7 @@
 
 #include "engine/engine_timings.h"
 #include "engine/url_host.h"
+#include "http/transfer_rules.h"
 #include "log/simple_log.h"
 
 namespace ns_NUK {
@@ -76,10 +77,7 @@ bool RangeConnection::Init(const std::string& url, int64_t start, int64_t end,
     curl_easy_setopt(handle_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
   curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, headerList_);
   curl_easy_setopt(handle_, CURLOPT_RESOLVE, resolveList_);
-  curl_easy_setopt(handle_, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(handle_, CURLOPT_SSL_VERIFYHOST, 2L);
-  if (const char* ca = std::getenv("NUV_CA_BUNDLE"); ca && *ca)
-    curl_easy_setopt(handle_, CURLOPT_CAINFO, ca);
+  ApplyTransferRules(handle_, url_);
   curl_easy_setopt(handle_, CURLOPT_TCP_FASTOPEN, 1L);
   curl_easy_setopt(handle_, CURLOPT_TCP_NODELAY, 1L);
   // Reads of up to 256 KiB instead of libcurl's 16 KiB: on a fast link far fewer receive calls

@@ -1,5 +1,6 @@
 #include "engine/resume_record.h"
 
+#include "platform/os/file_trust.h"
 #include "platform/os/sized_file.h"
 
 namespace ns_NUK {
@@ -37,6 +38,11 @@ bool LoadResumeRecord(const std::string& path, int64_t total, std::map<int64_t, 
   int error = 0;
   const int fd = nuv::os::OpenRead(path, error);
   if (fd < 0) return false;
+  // A record in a file someone else made or linked is no record of ours.
+  if (!nuv::os::IsOwnRegularFd(fd)) {
+    nuv::os::CloseFd(fd);
+    return false;
+  }
   bool ok = false;
   std::map<int64_t, int64_t> read;
   do {

@@ -18,7 +18,8 @@ std::string EncodeResumeRecord(const std::vector<RangeEntry>& entries);
 // Reads and validates the record of the file at `path` for a package of `total` bytes into a map
 // from first missing byte to last byte, overlapping entries joined. False when the file carries
 // no record or the record is not sound (file length not total + 16 N + 8, N < 1, an entry outside
-// [0, total - 1] or reversed, entries adding up to more than total).
+// [0, total - 1] or reversed, entries adding up to more than total), and when the file is not our
+// own (a link, another owner, more than one name).
 bool LoadResumeRecord(const std::string& path, int64_t total, std::map<int64_t, int64_t>& ranges);
 
 // Bytes the ranges leave out of the file: total minus their summed lengths.

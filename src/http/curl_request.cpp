@@ -2,8 +2,7 @@
 
 #include <curl/curl.h>
 
-#include <cstdlib>
-
+#include "http/transfer_rules.h"
 #include "log/simple_log.h"
 #include "xml/utf.h"
 
@@ -28,20 +27,12 @@ curl_slist* BuildList(const std::vector<std::string>& lines) {
   return list;
 }
 
-// Certificates are always checked; a private CA (tests, staging) comes in through the
-// environment rather than by switching verification off.
-void SetTlsOptions(CURL* curl) {
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-  const char* bundle = std::getenv("NUV_CA_BUNDLE");
-  if (bundle && *bundle) curl_easy_setopt(curl, CURLOPT_CAINFO, bundle);
-}
-
 void SetCommonOptions(CURL* curl, const std::string& url, curl_slist* headers, std::string* body,
                       long timeoutSec) {
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  ApplyTransferRules(curl, url);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendBlock);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, body);
   curl_easy_setopt(curl, CURLOPT_IPRESOLVE, static_cast<long>(CURL_IPRESOLVE_V4));
@@ -88,7 +79,6 @@ std::string CurlRequest(RequestKind kind, const std::u16string& url, const Heade
     NUV_LOG(1, "[ERROR] curl request, curl init failed!");
     return {};
   }
-  SetTlsOptions(curl);
   curl_slist* headerList = BuildList(headers);
   curl_slist* resolveList = BuildList(resolve);
   if (resolveList) curl_easy_setopt(curl, CURLOPT_RESOLVE, resolveList);
@@ -125,7 +115,6 @@ std::string CurlFormDataRequest(const std::string& url, const HeaderList& header
     NUV_LOG(1, "[ERROR] curl form data request, curl init failed!");
     return {};
   }
-  SetTlsOptions(curl);
   curl_slist* headerList = BuildList(headers);
   curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
 

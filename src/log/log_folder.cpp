@@ -1,6 +1,6 @@
 #include "log/log_folder.h"
 
-#include "platform/os/files.h"
+#include "platform/os/file_trust.h"
 #include "platform/os/folders.h"
 
 namespace {
@@ -18,15 +18,21 @@ std::string DefaultLogFolder() {
   return folder;
 }
 
-std::string ChooseLogFolder() {
+LogFolderChoice ChooseLogFolderWithReason() {
   const std::string temp = nuv::os::TempFolder();
   std::string folder = temp;
   for (const char* level : kLevels) {
     folder += level;
     folder += '/';
-    if (!nuv::os::IsDirectory(folder) && !nuv::os::MakeDirectory(folder)) return temp;
+    // The log is written and its old files deleted as root: a level that is a link or that
+    // someone else can change would point both elsewhere.
+    if (!nuv::os::MakeTrustedFolder(folder, 0700)) return {temp, nuv::os::FolderDistrust(folder)};
   }
-  return folder;
+  return {folder, {}};
+}
+
+std::string ChooseLogFolder() {
+  return ChooseLogFolderWithReason().folder;
 }
 
 std::string DefaultLogFilePath() {

@@ -1,6 +1,9 @@
 #include "platform/folder_utils.h"
 
+#include <cerrno>
+
 #include "platform/os/drives.h"
+#include "platform/os/file_trust.h"
 #include "platform/os/files.h"
 #include "platform/os/folders.h"
 #include "platform/os/path_sep.h"
@@ -103,7 +106,15 @@ std::u16string GetModuleSubFolder(const std::u16string& name) {
 bool CanWriteToFolder(const std::u16string& folder) {
   if (folder.empty()) return false;
   std::string probe = Narrow(WithSep(folder)) + "nuv.tmp";
-  if (!nuv::os::CreateEmptyFile(probe)) return false;
+  if (nuv::os::CreateNewFile(probe)) {
+    nuv::os::RemoveFile(probe);
+    return true;
+  }
+  // Our own probe left behind by an interrupted run is taken away and tried once more; anything
+  // else under that name (a link, someone else's file) means the folder is not ours to write.
+  if (errno != EEXIST || !nuv::os::IsOwnRegularFile(probe)) return false;
+  nuv::os::RemoveFile(probe);
+  if (!nuv::os::CreateNewFile(probe)) return false;
   nuv::os::RemoveFile(probe);
   return true;
 }

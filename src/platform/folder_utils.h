@@ -30,7 +30,8 @@ std::u16string GetTempSubFolder(const std::u16string& name);
 // Empty when the program's own folder is unknown.
 std::u16string GetModuleSubFolder(const std::u16string& name);
 
-// Creates and deletes <folder>/nuv.tmp; false for an empty folder or when that fails.
+// Creates and deletes <folder>/nuv.tmp, never through a link or over someone else's file; false
+// for an empty folder or when that fails (errno tells why).
 bool CanWriteToFolder(const std::u16string& folder);
 // Bytes free on the drive holding folder; 0 when that can't be queried.
 uint64_t GetFreeDiskSpace(const std::u16string& folder);

@@ -1,21 +1,13 @@
 #include "service/base_reporter.h"
 
-#include "platform/os/files.h"
-#include "platform/registry.h"
-#include "service/client_token.h"
 #include "http/api_request.h"
-#include "service/json_reply.h"
 #include "log/log_folder.h"
 #include "log/simple_log.h"
+#include "platform/os/file_trust.h"
+#include "platform/registry.h"
+#include "service/client_token.h"
+#include "service/json_reply.h"
 #include "xml/utf.h"
-
-namespace {
-
-bool IsRegularFile(const std::string& path) {
-  return !path.empty() && nuv::os::PathExists(path) && !nuv::os::IsDirectory(path);
-}
-
-}  // namespace
 
 CBaseReporter::CBaseReporter()
     : productId_(kReporterProductId),
@@ -45,7 +37,9 @@ bool CBaseReporter::SendReport(const std::u16string& extraLogPath) {
   }
   std::vector<std::u16string> uploaded;
   for (const std::string& file : CandidateFiles(extraLogPath)) {
-    if (!IsRegularFile(file)) continue;
+    // Only files the run made go out: a link, a FIFO or a file someone else put under one of
+    // these names would send whatever it points at, or hang the upload.
+    if (!nuv::os::IsOwnRegularFile(file)) continue;
     const std::u16string path = Utf8ToWide(file);
     if (UploadFile(path)) uploaded.push_back(path);
   }

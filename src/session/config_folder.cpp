@@ -3,8 +3,9 @@
 #include <cerrno>
 #include <vector>
 
-#include "platform/folder_utils.h"
 #include "log/simple_log.h"
+#include "platform/folder_utils.h"
+#include "platform/os/file_trust.h"
 #include "xml/utf.h"
 
 namespace {
@@ -22,11 +23,20 @@ std::u16string DriveDownloadFolder(const std::u16string& root, const std::u16str
   return folder + u"Download/";
 }
 
+// Packages are saved and run from here as root: a folder someone else can change is not used.
+// The reason goes to the log; empty when the folder can be trusted.
+std::string Distrust(const std::u16string& folder) {
+  std::string why = nuv::os::FolderDistrust(WideToUtf8(folder));
+  if (!why.empty())
+    NUV_LOG(2, "[WARN] folder=[%s] refused (%s).", WideToUtf8(folder).c_str(), why.c_str());
+  return why;
+}
+
 std::u16string FindExistingDownloadFolder(const std::vector<std::u16string>& drives,
                                           const std::u16string& brand) {
   for (const std::u16string& root : drives) {
     std::u16string folder = DriveDownloadFolder(root, brand);
-    if (platform::FolderExists(folder)) return folder;
+    if (platform::FolderExists(folder) && Distrust(folder).empty()) return folder;
   }
   return {};
 }
@@ -62,8 +72,13 @@ std::vector<std::u16string> FixedDrives() {
   return drives;
 }
 
-// The write probe leaves the reason in errno; it is cleared first so a success leaves no stale one.
+// A folder not to be trusted gives EPERM; the write probe leaves its reason in errno, which is
+// cleared first so a success leaves no stale one.
 bool Writable(const std::u16string& folder, int& error) {
+  if (!Distrust(folder).empty()) {
+    error = EPERM;
+    return false;
+  }
   errno = 0;
   const bool ok = platform::CanWriteToFolder(folder);
   error = ok ? 0 : errno;

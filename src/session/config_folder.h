@@ -9,6 +9,8 @@
 // 2. Else the drive with the most free space (first on a tie): the system drive gives
 //    <shared documents>/<brand>/, any other <root>/<brand>/Download/, created.
 // 3. Unwritable: <exe folder>/<brand>/, then <temp folder>/<brand>/ (used even if unwritable).
+// A folder that someone else could change (a link, another owner, writable by others, or on a way
+// that others can change) counts as missing in step 1 and as unwritable in steps 2 and 3.
 // An empty brand means no brand level on the drives and "Veltrin" elsewhere. Ends in '/'.
 std::u16string ChooseConfigFolder(const std::u16string& brand);
 

@@ -2,16 +2,19 @@
 #include <string>
 
 #include "analytics/usage_tracker.h"
+#include "log/simple_log.h"
 #include "platform/os/files.h"
 #include "platform/process_launch.h"
 #include "platform/registry.h"
 #include "session/nuv_mgr.h"
 #include "session/session_clock.h"
 #include "session/task_track.h"
-#include "log/simple_log.h"
 #include "xml/utf.h"
 
 namespace {
+
+// The code of a package that is not run: the one of an installer that could not be started.
+constexpr int kRefusedPackageCode = -1;
 
 // The .NET installer may end non-zero after doing its work (a reboot pending, say); after two
 // retries its result no longer holds the run back.
@@ -64,11 +67,17 @@ std::pair<bool, int> NuvMgr::InstallTask(int32_t type) {
     task.installStart = NowSeconds();
     task.installState = kStateRunning;
     const std::u16string savePath = task.SavePath();
-    if (!task.compatLayer.empty()) platform::SetCompatibilityLayer(task.compatLayer, savePath);
-
-    // A downloaded package arrives without execute bits.
-    platform::MakeExecutable(savePath);
-    const int exitCode = platform::RunExe(savePath, task.installCommandLine, false);
+    int exitCode = kRefusedPackageCode;
+    if (const std::string refusal = PackageRunRefusal(task); !refusal.empty()) {
+      // Not run as root: it takes the path of an installer that could not be started.
+      NUV_LOG(1, "[ERROR] NuvMgr InstallTask refused pid: %d, %s", task.id, refusal.c_str());
+      AddDiagnostic("install_refused_" + std::to_string(task.id), refusal, true);
+    } else {
+      if (!task.compatLayer.empty()) platform::SetCompatibilityLayer(task.compatLayer, savePath);
+      // A downloaded package arrives without execute bits.
+      platform::MakeExecutable(savePath);
+      exitCode = platform::RunExe(savePath, task.installCommandLine, false);
+    }
     task.installCode = exitCode;
     NUV_LOG(3, "[INFO] NuvMgr InstallTask res: %d", exitCode);
     task.installEnd = NowSeconds();

@@ -189,6 +189,9 @@ class NuvMgr : public ns_NUK::IDownloaderManagerCallBack {
   bool AutoReportErrorLog(bool includeInstallerLog, const std::string& remark);
   // Whether the package of that task matched its digest in this run.
   bool Md5Matched(int32_t taskId) const;
+  // Why the task's package must not be run, empty when it may: the file is ours (regular, one
+  // name), and its MD5 matched or, without a digest, it came over verified HTTPS.
+  std::string PackageRunRefusal(const NuvTask& task) const;
 
   void OnFileName(int32_t taskId, const std::u16string& fileName) override;
   void OnFileSize(int taskId, int64_t size) override;

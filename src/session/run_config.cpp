@@ -1,10 +1,11 @@
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <optional>
 
+#include "log/simple_log.h"
+#include "platform/os/files.h"
+#include "platform/os/process.h"
 #include "session/config_number.h"
 #include "session/nuv_mgr.h"
-#include "log/simple_log.h"
 #include "xml/utf.h"
 #include "xml/xml_document.h"
 
@@ -12,27 +13,13 @@ namespace {
 
 constexpr const char16_t* kRunConfigDeclaration = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
-bool ReadFileBytes(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), {});
-  return !in.bad();
-}
-
-// Written beside the target and renamed over it, so an interrupted write never leaves a cut-off
-// file in place of the previous run configuration.
+// Written beside the target as a new file of ours and renamed over it, so an interrupted write
+// never leaves a cut-off file in place of the previous run configuration.
 bool ReplaceFile(const std::string& path, const std::string& bytes) {
   const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(temporary.c_str());
-      return false;
-    }
+  if (!nuv::os::WriteFileWithMode(temporary, bytes, 0644)) {
+    std::remove(temporary.c_str());
+    return false;
   }
   if (std::rename(temporary.c_str(), path.c_str()) != 0) {
     std::remove(temporary.c_str());
@@ -47,10 +34,16 @@ void NuvMgr::ReadRunConfig() {
   if (runConfigPath.empty()) return;
   NUV_LOG(3, "[INFO] ReadRunConfig");
 
-  std::string bytes;
-  if (!ReadFileBytes(WideToUtf8(runConfigPath), bytes)) return;
+  // Only a regular file is read: a folder, a FIFO or a link in its place keeps the defaults.
+  const std::string path = WideToUtf8(runConfigPath);
+  const std::optional<std::string> bytes = nuv::os::ReadFile(path, /*followLinks=*/false);
+  if (!bytes) {
+    if (nuv::os::PathExists(path))
+      NUV_LOG(2, "[WARN] ReadRunConfig, file=[%s] is not a readable file.", path.c_str());
+    return;
+  }
   XmlDocument doc;
-  if (!doc.LoadText(Utf8ToWide(bytes)) || !doc.NextElement(u"config")) return;
+  if (!doc.LoadText(Utf8ToWide(*bytes)) || !doc.NextElement(u"config")) return;
 
   std::lock_guard<std::mutex> hold(runConfigLock);
   doc.ChildText(u"Status", Status);

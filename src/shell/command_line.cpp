@@ -1,6 +1,21 @@
 #include "shell/command_line.h"
 
+#include <cstdio>
+
 #include "xml/utf.h"
+
+int RefuseOtherArguments(const std::vector<std::string>& args, const char* program,
+                         const char* usage) {
+  for (const std::string& arg : args) {
+    const size_t eq = arg.find('=');
+    if (eq != std::string::npos && eq > 0) continue;
+    if (arg != "--help" && arg != "-h")
+      std::fprintf(stderr, "%s: \"%s\" is not key=value\n", program, arg.c_str());
+    std::fprintf(stderr, "%s\n", usage);
+    return kUsageExitCode;
+  }
+  return 0;
+}
 
 CommandLineTable::CommandLineTable(const std::vector<std::string>& args) {
   for (const std::string& arg : args) {
@@ -18,4 +33,6 @@ std::u16string CommandLineTable::Value(const std::u16string& key) const {
   return it == table_.end() ? std::u16string() : it->second;
 }
 
-bool CommandLineTable::IsForkMode() const { return Value(u"OnlyForkInstallDependent") == u"1"; }
+bool CommandLineTable::IsForkMode() const {
+  return Value(u"OnlyForkInstallDependent") == u"1";
+}

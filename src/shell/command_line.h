@@ -6,6 +6,15 @@
 #include <string>
 #include <vector>
 
+// The exit code of a command line the program does not take.
+inline constexpr int kUsageExitCode = 64;
+
+// The program takes key=value arguments only. When one is not (such as --help), prints why and
+// the usage text on standard error and answers kUsageExitCode; otherwise 0.
+// Nothing else is touched, so asking for help never starts an installation.
+int RefuseOtherArguments(const std::vector<std::string>& args, const char* program,
+                         const char* usage);
+
 class CommandLineTable {
  public:
   // The arguments without the program path (argv[1..]), UTF-8.

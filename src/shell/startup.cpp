@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "analytics/usage_tracker.h"
+#include "log/log_folder.h"
+#include "log/simple_log.h"
 #include "platform/os/admin.h"
 #include "platform/os/files.h"
 #include "platform/os/folders.h"
@@ -51,6 +53,17 @@ void ApplyHostValues(const CommandLineTable& cmd, NuvMgr& mgr) {
   NUV_LOG(3, "[INFO] set host hwnd=[%x].", static_cast<unsigned>(value));
 }
 
+// Folders that were not used because someone else could change them.
+void LogRefusedFolders(const LogFolderChoice& logFolder) {
+  const nuv::os::TempFolderChoice temp = nuv::os::ChooseTempFolder();
+  if (!temp.refused.empty())
+    NUV_LOG(2, "[WARN] temp folder=[%s] refused (%s), using [%s].", temp.refused.c_str(),
+            temp.why.c_str(), temp.folder.c_str());
+  if (!logFolder.refused.empty())
+    NUV_LOG(2, "[WARN] log folder refused (%s), using [%s].", logFolder.refused.c_str(),
+            logFolder.folder.c_str());
+}
+
 }  // namespace
 
 int RunStartup(const std::vector<std::string>& args, NuvMgr& mgr, const StartupHooks& hooks) {
@@ -60,13 +73,15 @@ int RunStartup(const std::vector<std::string>& args, NuvMgr& mgr, const StartupH
 
   // 2. The log. It outlives this function's callers only through the process-wide pointer, which
   // is cleared again before returning so a test can run the start-up more than once.
-  simpleLog log(ChooseLogFolder() + (fork ? "vtForkNUV.log" : "vtNUV.log"));
+  const LogFolderChoice logFolder = ChooseLogFolderWithReason();
+  simpleLog log(logFolder.folder + (fork ? "vtForkNUV.log" : "vtNUV.log"));
   log.Init();
   SetSimpleLog(&log);
   struct LogUninstall {
     ~LogUninstall() { SetSimpleLog(nullptr); }
   } logUninstall;
   NUV_LOG(3, "[INFO] start, fork=[%d].", fork ? 1 : 0);
+  LogRefusedFolders(logFolder);
 
   // 3. The crash handler: the dump, the crash event and, once a task list exists, the run's
   // summary in the track report.

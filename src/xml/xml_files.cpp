@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/os/files.h"
 #include "xml/utf.h"
 #include "xml/xml_chars.h"
 #include "xml/xml_document.h"
@@ -21,25 +22,15 @@ std::u16string ErrorText(int error) {
 
 bool XmlDocument::ReadUtf8File(std::u16string_view path, std::u16string& text,
                                std::u16string& message) {
-  FILE* file = std::fopen(WideToUtf8(path).c_str(), "rb");
-  if (!file) {
+  // Only a regular file: a folder or a FIFO in its place is an error, never a hang.
+  const std::optional<std::string> bytes = nuv::os::ReadFile(WideToUtf8(path));
+  if (!bytes) {
     message = ErrorText(errno);
     return false;
   }
-  std::string bytes;
-  char buffer[65536];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
-  const bool failed = std::ferror(file);
-  const int error = errno;
-  std::fclose(file);
-  if (failed) {
-    message = ErrorText(error);
-    return false;
-  }
-  text = Utf8ToWide(bytes);
+  text = Utf8ToWide(*bytes);
   message.clear();
-  AppendNumber(message, static_cast<int64_t>(bytes.size()));
+  AppendNumber(message, static_cast<int64_t>(bytes->size()));
   AppendAscii(message, " bytes to ");
   AppendNumber(message, static_cast<int64_t>(text.size()));
   AppendAscii(message, " wide chars");

@@ -82,12 +82,14 @@ TEST_F(TrackerProcessTest, RecordsOfAnExitedProcessAreSentByTheNext) {
   ASSERT_EQ(posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv, envp.data()), 0);
   ASSERT_EQ(WaitChild(pid, std::chrono::seconds(60)), 0);
 
-  const std::string staged = ReadWholeFile(dir_.File("nuv_tracker"));
+  // The child staged its records in its private temporary folder under TMPDIR.
+  const std::string staging = dir_.Path() + "nuv-" + std::to_string(geteuid()) + "/nuv_tracker";
+  const std::string staged = ReadWholeFile(staging);
   EXPECT_EQ(std::count(staged.begin(), staged.end(), '\n'), 2) << staged;
 
   collector_->SetStatus("", 200);
   collector_->Clear();
-  analytics::UsageTracker next(dir_.File("nuv_tracker"));
+  analytics::UsageTracker next(staging);
   next.Init(Urls(), "{NEXT}", analytics::kTrackerTid);
   next.TrackEvent("next_1");
   ASSERT_TRUE(collector_->WaitForRecords(3, kWait));

@@ -57,9 +57,10 @@ void E2eCloud::Reset() {
   platform->Clear();
   collector->Clear();
   api->ClearAnswers();
-  server.Packages().ClearFaults();
-  for (const testbed::PackageInfo& p : server.Packages().List())
-    server.Packages().Remove(p.urlPath);
+  for (testbed::Server* s : {&server, &secure}) {
+    s->Packages().ClearFaults();
+    for (const testbed::PackageInfo& p : s->Packages().List()) s->Packages().Remove(p.urlPath);
+  }
 }
 
 bool StartE2eCloud(const std::string& folder) {
@@ -70,6 +71,11 @@ bool StartE2eCloud(const std::string& folder) {
   testbed::ServerOptions options;
   options.addresses = {E2eCloud::kPrimary, E2eCloud::kFallback};
   if (!g_cloud->server.Start(options)) return false;
+  testbed::ServerOptions secure;
+  secure.addresses = {E2eCloud::kPrimary};
+  secure.tls = true;
+  if (!g_cloud->secure.Start(secure)) return false;
+  setenv("NUV_CA_BUNDLE", g_cloud->secure.CaBundlePath().c_str(), 1);
 
   std::ofstream(folder + "endpoints.xml") << EndpointDocument(*g_cloud);
   setenv("NUV_RESOURCE_DIR", folder.c_str(), 1);
@@ -85,7 +91,9 @@ void StopE2eCloud() {
   // The tracker's sending thread posts to the collector and stages into the process's temporary
   // folder: it ends before either goes away.
   analytics::GetUsageTracker().Stop();
-  if (g_cloud) g_cloud->server.Stop();
+  if (!g_cloud) return;
+  g_cloud->server.Stop();
+  g_cloud->secure.Stop();
 }
 
 E2eCloud& Cloud() {

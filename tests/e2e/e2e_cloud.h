@@ -16,6 +16,9 @@ struct E2eCloud {
   static constexpr const char* kFallback = "127.0.0.3";
 
   testbed::Server server;
+  // The same packages over HTTPS (its CA is the process's NUV_CA_BUNDLE): a package without a
+  // digest is run only when it came over verified HTTPS.
+  testbed::Server secure;
   std::shared_ptr<testbed::PlatformSide> platform = std::make_shared<testbed::PlatformSide>();
   std::shared_ptr<testbed::ServiceApiSide> api = std::make_shared<testbed::ServiceApiSide>();
   std::shared_ptr<testbed::AnalyticsSide> collector = std::make_shared<testbed::AnalyticsSide>();

@@ -10,6 +10,7 @@
 
 #include "analytics/report_data_store.h"
 #include "e2e_fork_record.h"
+#include "log/log_folder.h"
 #include "platform/os/registry_store.h"
 #include "platform/registry.h"
 #include "xml/utf.h"
@@ -18,11 +19,23 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string Item(const DependentEntry& d) {
+// The digest of the package the cloud serves at the URL; empty for any other URL.
+std::string ServedDigest(const std::string& url) {
+  const std::string base = Cloud().Base();
+  if (url.rfind(base, 0) != 0) return {};
+  const auto info = Cloud().server.Packages().Find(url.substr(base.size()));
+  return info ? info->md5 : std::string();
+}
+
+// The item of the product document, or with its digests as the runtime reply's bind section
+// gives it.
+std::string Item(const DependentEntry& d, const std::string& md5 = {}) {
+  const std::string digests =
+      md5.empty() ? "" : "<md5>" + md5 + "</md5><md5_64>" + md5 + "</md5_64>";
   return "<item><ProductID>" + d.pid + "</ProductID><ProductName>" + d.name +
          "</ProductName><ProductExe>" + d.name + "</ProductExe><Url_Down>" + d.url +
-         "</Url_Down><Url_Downx64>" + d.url + "</Url_Downx64><ForceInstall>" + d.forceInstall +
-         "</ForceInstall><ForkInstall>" + d.forkInstall + "</ForkInstall></item>";
+         "</Url_Down><Url_Downx64>" + d.url + "</Url_Downx64>" + digests + "<ForceInstall>" +
+         d.forceInstall + "</ForceInstall><ForkInstall>" + d.forkInstall + "</ForkInstall></item>";
 }
 
 std::string JsonString(const std::string& record, const std::string& name) {
@@ -49,8 +62,8 @@ void E2eRunTest::SetUp() {
   std::filesystem::create_directories(InstallFolder());
 
   // The program's own log, which every error report uploads.
-  std::filesystem::create_directories(Root() + "tmp/Veltrin/NUV");
-  WriteWholeFile(Root() + "tmp/Veltrin/NUV/vtNUV.log", "[INFO] e2e run\n");
+  std::filesystem::create_directories(DefaultLogFolder());
+  WriteWholeFile(DefaultLogFilePath(), "[INFO] e2e run\n");
 
   // The preferred browser only records what it is asked to open.
   const std::string browser = Root() + "chrome";
@@ -98,9 +111,15 @@ std::string E2eRunTest::ServePackage(const std::string& name, sample_setup::Sett
   const std::string file = Root() + "packages/" + name;
   WriteWholeFile(file, bytes.value_or(""));
   const std::string path = "/pkg/" + name;
-  Cloud().server.Packages().Remove(path);
-  EXPECT_TRUE(Cloud().server.Packages().AddFile(path, file));
+  for (testbed::Server* server : {&Cloud().server, &Cloud().secure}) {
+    server->Packages().Remove(path);
+    EXPECT_TRUE(server->Packages().AddFile(path, file));
+  }
   return Cloud().Base() + path;
+}
+
+std::string E2eRunTest::SecureUrl(const std::string& name) const {
+  return Cloud().secure.Url("/pkg/" + name);
 }
 
 testbed::PackageInfo E2eRunTest::Served(const std::string& name) const {
@@ -108,14 +127,26 @@ testbed::PackageInfo E2eRunTest::Served(const std::string& name) const {
 }
 
 void E2eRunTest::ServeRuntime(const std::string& pid, const std::string& runtimeInner) {
+  runtimes_[pid] = runtimeInner;
+  PublishRuntime(pid);
+}
+
+void E2eRunTest::PublishRuntime(const std::string& pid) {
   Cloud().platform->SetRuntimeXml(
       pid, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<vtrp><downloader><runtime>" +
-               runtimeInner + "</runtime><bind></bind></downloader></vtrp>");
+               runtimes_[pid] + "</runtime><bind>" + binds_[pid] + "</bind></downloader></vtrp>");
 }
 
 void E2eRunTest::UseProduct(const ProductDocument& product) {
   std::string items;
-  for (const DependentEntry& d : product.dependents) items += Item(d);
+  std::string binds;
+  for (const DependentEntry& d : product.dependents) {
+    items += Item(d);
+    // The server names the digest of every dependent package it serves.
+    if (const std::string md5 = ServedDigest(d.url); !md5.empty()) binds += Item(d, md5);
+  }
+  binds_[product.pid] = binds;
+  PublishRuntime(product.pid);
   UseProductXml(
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Product>"
       "<ProductBrand>" +

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "session/session_env.h"
 #include "tools/sample-setup/package_format.h"
 
+// A dependent of the product document; a package the cloud serves gets its digest there.
 struct DependentEntry {
   std::string pid;
   std::string name;
@@ -51,6 +53,8 @@ class E2eRunTest : public SessionEnvTest {
   // A sample-setup package with these settings (over the run's defaults), served at
   // /pkg/<name>; its URL. Serving again under the same name replaces the package.
   std::string ServePackage(const std::string& name, sample_setup::Settings settings);
+  // The HTTPS URL of a package ServePackage serves.
+  std::string SecureUrl(const std::string& name) const;
   testbed::PackageInfo Served(const std::string& name) const;
   sample_setup::Settings SetupSettings(const std::string& product) const;
   // The runtime configuration the platform server answers for the product.
@@ -84,6 +88,10 @@ class E2eRunTest : public SessionEnvTest {
   std::chrono::seconds runLimit_{90};
 
  private:
+  void PublishRuntime(const std::string& pid);
+
   std::string program_;
   std::vector<std::unique_ptr<ScopedEnv>> runEnv_;
+  std::map<std::string, std::string> runtimes_;  // product id -> inner text of <runtime>
+  std::map<std::string, std::string> binds_;     // product id -> items of <bind>
 };

@@ -13,14 +13,17 @@ namespace {
 
 class FailedRunTest : public E2eRunTest {
  protected:
-  // A product whose own package behaves as given; with digest the server names its MD5.
+  // A product whose own package behaves as given; with digest the server names its MD5, without
+  // one the package comes over HTTPS (nothing else would be run).
   std::string ServeProduct(const std::string& pid, sample_setup::Settings settings, bool digest,
                            std::vector<DependentEntry> dependents = {},
                            const std::string& dotnetUrl = {}) {
-    const std::string url = ServePackage("capturo-" + pid + ".run", settings);
+    const std::string name = "capturo-" + pid + ".run";
+    const std::string plain = ServePackage(name, settings);
+    const std::string url = digest ? plain : SecureUrl(name);
     ServeRuntime(pid, "<version>2.0.0.0</version>" +
                           (digest ? "<download_url_x64>" + url + "</download_url_x64><md5_64>" +
-                                        Served("capturo-" + pid + ".run").md5 + "</md5_64>"
+                                        Served(name).md5 + "</md5_64>"
                                   : std::string()));
     UseProduct({pid, url, std::move(dependents), dotnetUrl.empty() ? "" : "4.8", dotnetUrl});
     return url;
@@ -117,7 +120,7 @@ TEST_F(FailedRunTest, OptionalDependentThatFailsToDownloadCountsAsDone) {
 // the failed page.
 TEST_F(FailedRunTest, DownloadFailingEveryTimeReachesTheWindowAndEndsOnTheFailedPage) {
   ServeProduct("30004", SetupSettings("Capturo"), false);
-  Cloud().server.Packages().SetFaults("/pkg/capturo-30004.run",
+  Cloud().secure.Packages().SetFaults("/pkg/capturo-30004.run",
                                       *testbed::ParseFaults("status:500"));
 
   TestWindow window;
@@ -139,7 +142,8 @@ TEST_F(FailedRunTest, DownloadFailingEveryTimeReachesTheWindowAndEndsOnTheFailed
 TEST_F(FailedRunTest, DotnetInstallerFailingOnItsSecondRetryIsTakenAsSuccess) {
   sample_setup::Settings netfx = SetupSettings("NetFx");
   netfx.Set("exit_code", "1");
-  ServeProduct("30005", SetupSettings("Capturo"), false, {}, ServePackage("netfx.run", netfx));
+  ServePackage("netfx.run", netfx);
+  ServeProduct("30005", SetupSettings("Capturo"), false, {}, SecureUrl("netfx.run"));
 
   TestWindow window;
   NuvMgr mgr;
@@ -152,6 +156,30 @@ TEST_F(FailedRunTest, DotnetInstallerFailingOnItsSecondRetryIsTakenAsSuccess) {
   EXPECT_EQ(window.RetryCount(), 2);
   EXPECT_TRUE(HasRemark("{\"install_err_9876\":1}"));
   EXPECT_EQ(Reports("install err=1"), 1);
+}
+
+// The server names no digest and the package comes over plain HTTP from the local URL: whatever
+// arrives is not run as root. Here it is a script in place of the setup; it never runs, the run
+// never reports success, and each refusal says why.
+TEST_F(FailedRunTest, PackageWithoutDigestOverPlainHttpIsNeverRun) {
+  const std::string marker = Root() + "script-ran";
+  const std::string script = Root() + "packages/capturo-setup-x64.run";
+  WriteWholeFile(script, "#!/bin/sh\ntouch '" + marker + "'\n");
+  ASSERT_TRUE(Cloud().server.Packages().AddFile("/pkg/capturo-setup-x64.run", script));
+  ServeRuntime("30007", "<version>2.0.0.0</version>");
+  UseProduct({"30007", Cloud().Base() + "/pkg/capturo-setup-x64.run", {}});
+
+  TestWindow window;
+  NuvMgr mgr;
+  const RunOutcome outcome = Run(mgr, window);
+  EXPECT_FALSE(outcome.installed);
+  EXPECT_TRUE(outcome.failedPage);
+  EXPECT_FALSE(std::filesystem::exists(marker)) << "the unverified package ran";
+  const std::vector<int32_t> codes = Codes(window.Installs(), 30007);
+  ASSERT_FALSE(codes.empty());
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), -1), static_cast<long>(codes.size()));
+  EXPECT_TRUE(HasRemark("{\"install_refused_30007\":\"no md5 and not https\"}"));
+  EXPECT_EQ(mgr.FindTask(30007)->installState.load(), kStateFailed);
 }
 
 }  // namespace

@@ -22,7 +22,8 @@ using ForkRunTest = E2eRunTest;
 // Once every package of the run is complete, the controller starts this program again as the
 // hidden instance for the dependents marked for it, with the host's language, version and window.
 TEST_F(ForkRunTest, LastDownloadStartsTheForkInstanceWithTheHostValues) {
-  const std::string url = ServePackage("capturo-30006.run", SetupSettings("Capturo"));
+  ServePackage("capturo-30006.run", SetupSettings("Capturo"));
+  const std::string url = SecureUrl("capturo-30006.run");
   ServeRuntime("30006", "<version>2.0.0.0</version>");
   UseProduct(
       {"30006",

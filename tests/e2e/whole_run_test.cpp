@@ -6,6 +6,7 @@
 
 #include "analytics/report_data_store.h"
 #include "e2e_run.h"
+#include "platform/os/folders.h"
 #include "platform/registry.h"
 #include "xml/utf.h"
 
@@ -65,11 +66,12 @@ TEST_F(WholeRunTest, InstallsStartsTheProductOpensThePagesAndReports) {
   EXPECT_TRUE(std::filesystem::exists(Prefix() + "/opt/Veltrin/Helper/Helper"));
   char hwnd[16];
   std::snprintf(hwnd, sizeof hwnd, "%X", window.Handle());
-  EXPECT_EQ(Lines(productFolder + "setup-args.txt"),
-            (std::vector<std::string>{
-                "/VERYSILENT", "/NOPAGE", "/LANG=en", "/LOG=" + Root() + "tmp/NUV-10707.log",
-                "/installpath:", productFolder, "/DIR=" + productFolder,
-                std::string("/NUVWIN=") + hwnd, "/PID=10707", "/SCENE_CODE=e2e_scene"}));
+  EXPECT_EQ(
+      Lines(productFolder + "setup-args.txt"),
+      (std::vector<std::string>{
+          "/VERYSILENT", "/NOPAGE", "/LANG=en", "/LOG=" + nuv::os::TempFolder() + "NUV-10707.log",
+          "/installpath:", productFolder, "/DIR=" + productFolder, std::string("/NUVWIN=") + hwnd,
+          "/PID=10707", "/SCENE_CODE=e2e_scene"}));
   for (uint32_t pid : {10707u, 20001u}) {
     std::u16string version;
     EXPECT_TRUE(platform::GetInstalledVersion(u"Veltrin", pid, version)) << pid;

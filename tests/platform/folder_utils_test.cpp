@@ -9,6 +9,7 @@
 #include "os_test_env.h"
 #include "platform/folder_utils.h"
 #include "platform/os/drives.h"
+#include "platform/os/folders.h"
 #include "support/temp_dir.h"
 #include "xml/utf.h"
 
@@ -68,10 +69,11 @@ TEST(FolderUtils, MakerFoldersAreCreated) {
   ScopedEnv tmp("TMPDIR", dir.Path());
   ScopedEnv prefix("NUV_ROOT_PREFIX", dir.File("root"));
 
-  EXPECT_EQ(GetTempSubFolder(u""), W(dir.File("Veltrin/")));
-  EXPECT_EQ(GetTempSubFolder(u"Acme"), W(dir.File("Acme/")));
-  EXPECT_TRUE(FolderExists(W(dir.File("Veltrin"))));
-  EXPECT_TRUE(FolderExists(W(dir.File("Acme"))));
+  const std::string temp = nuv::os::TempFolder();
+  EXPECT_EQ(GetTempSubFolder(u""), W(temp + "Veltrin/"));
+  EXPECT_EQ(GetTempSubFolder(u"Acme"), W(temp + "Acme/"));
+  EXPECT_TRUE(FolderExists(W(temp + "Veltrin")));
+  EXPECT_TRUE(FolderExists(W(temp + "Acme")));
 
   EXPECT_EQ(GetSharedDocumentsFolder(u"Acme"), W(dir.File("root/var/lib/Acme/")));
   EXPECT_TRUE(FolderExists(W(dir.File("root/var/lib/Acme/"))));

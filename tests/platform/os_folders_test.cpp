@@ -1,23 +1,91 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 
 #include "os_test_env.h"
 #include "platform/os/folders.h"
+#include "support/other_user.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-TEST(OsFolders, TempFolderAlwaysEndsInASlash) {
+TEST(OsFolders, SharedTempFolderAlwaysEndsInASlash) {
   const std::pair<std::optional<std::string>, std::string> cases[] = {{std::nullopt, "/tmp/"},
                                                                       {"", "/tmp/"},
                                                                       {"/var/tmp", "/var/tmp/"},
                                                                       {"/var/tmp/", "/var/tmp/"}};
   for (const auto& [value, expected] : cases) {
     ScopedEnv tmp("TMPDIR", value);
-    EXPECT_EQ(nuv::os::TempFolder(), expected);
+    EXPECT_EQ(nuv::os::SharedTempFolder(), expected);
+  }
+}
+
+// What another user may have left under the private folder's name in the shared temporary folder
+// before root starts; only a folder of our own that nobody else can write is used.
+struct PlantedTemp {
+  const char* name;
+  void (*plant)(const std::string& usual, const std::string& victim);
+  bool reused;
+};
+
+const PlantedTemp kPlantedTemps[] = {
+    {"nothing", [](const std::string&, const std::string&) {}, true},
+    {"own folder", [](const std::string& usual, const std::string&) { mkdir(usual.c_str(), 0700); },
+     true},
+    {"own folder readable by all",
+     [](const std::string& usual, const std::string&) {
+       mkdir(usual.c_str(), 0700);
+       chmod(usual.c_str(), 0755);
+     },
+     true},
+    {"other user's folder",
+     [](const std::string& usual, const std::string&) {
+       mkdir(usual.c_str(), 0700);
+       other_user::Give(usual);
+     },
+     false},
+    {"link to root's folder",
+     [](const std::string& usual, const std::string& victim) {
+       symlink(victim.c_str(), usual.c_str());
+     },
+     false},
+    {"own folder open to all",
+     [](const std::string& usual, const std::string&) {
+       mkdir(usual.c_str(), 0700);
+       chmod(usual.c_str(), 0777);
+     },
+     false},
+    {"file", [](const std::string& usual, const std::string&) { WriteWholeFile(usual, "x"); },
+     false},
+};
+
+TEST(OsFolders, PrivateTempFolderIsOursAloneWhateverWasPlanted) {
+  for (const PlantedTemp& c : kPlantedTemps) {
+    SCOPED_TRACE(c.name);
+    TempDir shared;
+    ASSERT_EQ(chmod(shared.Path().c_str(), 01777), 0);  // as /tmp
+    TempDir victim;
+    WriteWholeFile(victim.File("secret"), "root's");
+    const std::string usual = shared.Path() + "nuv-" + std::to_string(geteuid());
+    c.plant(usual, victim.Path());
+    ScopedEnv tmp("TMPDIR", shared.Path());
+
+    const nuv::os::TempFolderChoice choice = nuv::os::ChooseTempFolder();
+    EXPECT_EQ(choice.folder == usual + "/", c.reused) << choice.folder;
+    EXPECT_EQ(choice.refused.empty(), c.reused) << choice.why;
+    EXPECT_EQ(choice.folder.rfind(usual, 0), 0u) << choice.folder;
+    struct stat st {};
+    ASSERT_EQ(lstat(choice.folder.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_uid, geteuid());
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    EXPECT_EQ(nuv::os::TempFolder(), choice.folder) << "one folder for the whole process";
+    EXPECT_EQ(ReadWholeFile(victim.File("secret")), "root's");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(victim.Path()), {}), 1)
+        << "nothing was made in the link's target";
   }
 }
 

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "os_test_env.h"
+#include "platform/os/folders.h"
 #include "platform/os/instance_lock.h"
+#include "support/other_user.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -102,19 +107,95 @@ TEST_F(InstanceLockTest, SpawnedProgramsDoNotInheritTheLock) {
   EXPECT_EQ(waitpid(child, &status, 0), child);
 }
 
-TEST(InstanceLockFolder, OverrideThenRunLockOrTemp) {
+TEST(InstanceLockFolder, OverrideThenRunNuvOrTemp) {
   {
     ScopedEnv dir(nuv::os::kLockDirEnv, "/some/where");
     EXPECT_EQ(nuv::os::LockFolder(), "/some/where/");
   }
-  ScopedEnv none(nuv::os::kLockDirEnv, std::nullopt);
-  ScopedEnv tmp("TMPDIR", "/var/tmp");
-  std::string folder = nuv::os::LockFolder();
-  if (access("/run/lock", W_OK) == 0) {
-    EXPECT_EQ(folder, "/run/lock/");
-  } else {
-    EXPECT_EQ(folder, "/var/tmp/");
+  TempDir tmp;
+  ScopedEnv tmpEnv("TMPDIR", tmp.Path());
+  {
+    // A lock folder anybody can write to is not used: the private temporary folder is.
+    ScopedEnv dir(nuv::os::kLockDirEnv, "/tmp");
+    EXPECT_EQ(nuv::os::LockFolder(), nuv::os::TempFolder());
   }
+  ScopedEnv none(nuv::os::kLockDirEnv, std::nullopt);
+  const std::string folder = nuv::os::LockFolder();
+  if (geteuid() == 0) {
+    EXPECT_EQ(folder, "/run/nuv/");
+    struct stat st {};
+    ASSERT_EQ(lstat("/run/nuv", &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+  } else {
+    EXPECT_EQ(folder, nuv::os::TempFolder());
+  }
+}
+
+// Another local user must not be able to stop every start by holding the lock, nor have root
+// write through a name it prepared.
+struct ForeignLock {
+  const char* name;
+  void (*plant)(const std::string& path, const std::string& victim);
+};
+
+const ForeignLock kForeignLocks[] = {
+    {"held by another user's file",
+     [](const std::string& path, const std::string&) {
+       WriteWholeFile(path, "");
+       chmod(path.c_str(), 0644);
+       other_user::Give(path);
+     }},
+    {"link to a file of root's", other_user::PlantLink},
+    {"hard link to a file of root's", other_user::PlantHardLink},
+};
+
+TEST(InstanceLockTrust, ForeignLockFileIsNotHonouredAndNothingIsWrittenThroughIt) {
+  for (const ForeignLock& c : kForeignLocks) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    ScopedEnv lockDir(nuv::os::kLockDirEnv, dir.Path());
+    const std::string path = dir.File("Capturo_nuv.lock");
+    const std::string victim = dir.File("victim");
+    WriteWholeFile(victim, "root's");
+    chmod(victim.c_str(), 0600);
+    c.plant(path, victim);
+    // What the other user holds: a shared lock on the file under the lock's name.
+    const int theirs = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(theirs, 0);
+    ASSERT_EQ(flock(theirs, LOCK_SH | LOCK_NB), 0);
+
+    InstanceLock lock("Capturo_nuv");
+    EXPECT_TRUE(lock.Held());
+    EXPECT_FALSE(lock.AlreadyExisted());
+    struct stat st {};
+    ASSERT_EQ(lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_uid, geteuid());
+    EXPECT_EQ(st.st_nlink, 1u);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(ReadWholeFile(victim), "root's");
+    close(theirs);
+  }
+}
+
+TEST(InstanceLockTrust, OtherUserCannotOpenTheLockToBlockTheNextStart) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  TempDir tmp;
+  ScopedEnv tmpEnv("TMPDIR", tmp.Path());
+  ScopedEnv none(nuv::os::kLockDirEnv, std::nullopt);
+  const std::string name = "nuv-lock-test-" + std::to_string(getpid());
+  {
+    InstanceLock lock(name);
+    ASSERT_TRUE(lock.Held());
+  }
+  const std::string path = nuv::os::LockFolder() + name + ".lock";
+  ASSERT_EQ(other_user::Run({"flock", "-s", "-n", "/dev/null", "true"}), 0) << "setpriv works";
+  EXPECT_NE(other_user::Run({"flock", "-s", "-n", path, "true"}), 0)
+      << "another user took a shared lock on " << path;
+  InstanceLock again(name);
+  EXPECT_TRUE(again.Held());
+  again.Release();
+  unlink(path.c_str());
 }
 
 TEST(InstanceLockFolder, UnusableFolderIsNeitherHeldNorExisting) {

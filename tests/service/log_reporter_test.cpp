@@ -1,6 +1,10 @@
 #include "service/log_reporter.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "service_env.h"
+#include "support/other_user.h"
 
 namespace {
 
@@ -126,6 +130,44 @@ TEST_F(LogReporterTest, ReportFromTheFallbackHostCounts) {
   Answer(ServiceApiSide::kLogReportPath, "not json", kPrimary);
   EXPECT_TRUE(AutoReportErrorLog(Context(), false, "x"));
   EXPECT_EQ(Requests(ServiceApiSide::kLogReportPath, kFallback).size(), 1u);
+}
+
+// Names another user could have prepared where the report looks for the installer's logs: only
+// files the run made go out, so root's secrets (or a FIFO that would hang the upload) never do.
+struct PlantedLog {
+  const char* name;
+  void (*plant)(const std::string& path, const std::string& secret);
+};
+
+const PlantedLog kPlantedLogs[] = {
+    {"link to root's file", other_user::PlantLink},
+    {"hard link to root's file", other_user::PlantHardLink},
+    {"another user's file",
+     [](const std::string& path, const std::string&) {
+       WriteWholeFile(path, "planted\n");
+       other_user::Give(path);
+     }},
+    {"FIFO", other_user::PlantFifo},
+};
+
+TEST_F(LogReporterTest, OnlyFilesTheRunMadeAreUploaded) {
+  for (const PlantedLog& c : kPlantedLogs) {
+    SCOPED_TRACE(c.name);
+    const size_t before = api_->Uploads().size();
+    const std::string secret = dir_.File(std::string("secret-") + c.name);
+    WriteFile(secret, "root's secret\n");
+    chmod(secret.c_str(), 0600);
+    WriteFile(OwnLogPath(), "own log\n");
+    std::filesystem::create_directories(dir_.Path() + "inst");
+    std::filesystem::remove(InstallerLog());
+    c.plant(InstallerLog(), secret);
+
+    EXPECT_TRUE(AutoReportErrorLog(Context(), true, "install err=5"));
+    const auto files = api_->Uploads();
+    ASSERT_EQ(files.size(), before + 1);
+    EXPECT_EQ(files.back().fileName, "vtNUV.log");
+    EXPECT_EQ(files.back().content, "own log\n");
+  }
 }
 
 TEST(ReporterCandidates, SiblingsReplaceTheLastFourCharacters) {

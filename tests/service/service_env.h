@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry.h"
 #include "http/api_base.h"
-#include "session/session_env.h"  // ScopedEnv
+#include "log/log_folder.h"
 #include "log/simple_log.h"
+#include "platform/registry.h"
+#include "session/session_env.h"  // ScopedEnv
 #include "support/temp_dir.h"
 #include "testbed/service_api_side.h"
 #include "testbed/testbed.h"
@@ -84,7 +85,7 @@ class ServiceTest : public ::testing::Test {
   }
 
   // The program's own log file, where the reporters look for it.
-  std::string OwnLogPath() const { return dir_.Path() + "tmp/Veltrin/NUV/vtNUV.log"; }
+  std::string OwnLogPath() const { return DefaultLogFilePath(); }
 
   void WriteFile(const std::string& path, const std::string& bytes) const {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());

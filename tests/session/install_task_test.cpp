@@ -16,6 +16,8 @@
 #include "analytics/common_properties.h"
 #include "analytics/report_data_store.h"
 #include "analytics/usage_tracker.h"
+#include "engine/file_digest.h"
+#include "platform/os/folders.h"
 #include "platform/os/registry_store.h"
 #include "platform/process_launch.h"
 #include "platform/registry.h"
@@ -23,6 +25,7 @@
 #include "session/nuv_mgr.h"
 #include "session/server_config.h"
 #include "session/session_env.h"
+#include "support/other_user.h"
 #include "testbed/analytics_side.h"
 #include "testbed/service_api_side.h"
 #include "testbed/testbed.h"
@@ -92,6 +95,8 @@ class InstallTaskTest : public SessionEnvTest {
     const std::string path = Root() + "dl/" + std::to_string(task.id) + ".exe";
     WriteWholeFile(path, bytes.value_or(""));
     task.SetSavePath(W(path));
+    // The plan's digest of it: a package runs only when its digest is known to match.
+    task.SetMd5List(W(ns_NUK::FileMd5(path) + ","));
     task.downloadState = kStateSucceeded;
     return path;
   }
@@ -102,7 +107,8 @@ class InstallTaskTest : public SessionEnvTest {
     return s;
   }
 
-  std::string Tmp() const { return Root() + "tmp/"; }
+  // The private temporary folder inside the sandbox's temporary folder.
+  std::string Tmp() const { return nuv::os::TempFolder(); }
   std::string Apps() const { return Root() + "apps/"; }
 
   NuvMgr mgr_{nullptr};
@@ -295,6 +301,85 @@ TEST_F(InstallTaskTest, FailedInstallerKeepsOnlyAVerifiedPackage) {
   }
 }
 
+// A package runs as root only when its bytes are vouched for (a digest that matched, or verified
+// HTTPS when there is no digest) and its file is one nobody else can change.
+TEST_F(InstallTaskTest, PackageRunsOnlyWhenItsBytesAndItsFileCanBeTrusted) {
+  enum Prepare {
+    kAsGiven,
+    kEngineMatched,
+    kNoDigest,
+    kWrongDigest,
+    kShortDigest,
+    kLink,
+    kOtherOwner,
+    kSecondName
+  };
+  struct Case {
+    const char* name;
+    Prepare prepare;
+    const char16_t* url;
+    const char* refusal;  // null: it runs
+  } cases[] = {
+      {"digest of the plan matches", kAsGiven, u"http://h/p.run", nullptr},
+      {"engine matched the digest", kEngineMatched, u"http://h/p.run", nullptr},
+      {"no digest, verified https", kNoDigest, u"https://h/p.run", nullptr},
+      {"no digest, plain http", kNoDigest, u"http://h/p.run", "no md5 and not https"},
+      {"digest does not match", kWrongDigest, u"https://h/p.run", "md5 mismatch"},
+      {"three-character digest", kShortDigest, u"http://h/p.run", "no md5 and not https"},
+      {"link to a package of root's", kLink, u"https://h/p.run", "package file is not ours"},
+      {"another user's package", kOtherOwner, u"https://h/p.run", "package file is not ours"},
+      {"package with a second name", kSecondName, u"https://h/p.run", "package file is not ours"},
+  };
+  int32_t id = 600;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    mgr_.tasks.clear();
+    handler_.installs.clear();
+    NuvTask& task = AddTask(++id, kTaskProduct);
+    task.url = c.url;
+    const std::string package = GivePackage(task, ExitingWith(0));
+    const std::string real = package + ".real";
+    switch (c.prepare) {
+      case kAsGiven:
+        break;
+      case kEngineMatched:
+        task.SetMd5List(u"");
+        mgr_.OnMd5Matched(id);
+        break;
+      case kNoDigest:
+        task.SetMd5List(u",");
+        break;
+      case kWrongDigest:
+        task.SetMd5List(u"0123456789ABCDEF0123456789ABCDEF,");
+        break;
+      case kShortDigest:
+        task.SetMd5List(u"abc");
+        break;
+      case kLink:
+        std::filesystem::rename(package, real);
+        std::filesystem::create_symlink(real, package);
+        break;
+      case kOtherOwner:
+        ASSERT_TRUE(other_user::Give(package));
+        break;
+      case kSecondName:
+        std::filesystem::create_hard_link(package, real);
+        break;
+    }
+
+    mgr_.InstallTask(kTaskProduct);
+    const int32_t code = c.refusal ? -1 : 0;
+    EXPECT_EQ(handler_.installs, (std::vector<std::pair<int32_t, int32_t>>{{id, code}}));
+    EXPECT_EQ(task.installState.load(), c.refusal ? kStateFailed : kStateSucceeded);
+    if (c.refusal) {
+      EXPECT_TRUE(
+          HasRemark("{\"install_refused_" + std::to_string(id) + "\":\"" + c.refusal + "\"}"));
+      EXPECT_TRUE(Logged("[ERROR] NuvMgr InstallTask refused pid: " + std::to_string(id) + ", " +
+                         c.refusal));
+    }
+  }
+}
+
 TEST_F(InstallTaskTest, PackageThatCannotStartFailsWithMinusOne) {
   struct Case {
     const char* name;
@@ -308,6 +393,7 @@ TEST_F(InstallTaskTest, PackageThatCannotStartFailsWithMinusOne) {
     const std::string path = Root() + "dl/" + c.name + ".exe";
     if (c.write) WriteWholeFile(path, "not an installer\n");
     task.SetSavePath(W(path));
+    task.SetMd5List(W(ns_NUK::FileMd5(path)));
     task.downloadState = kStateSucceeded;
 
     EXPECT_EQ(mgr_.InstallTask(kTaskProduct), std::make_pair(false, 1));
@@ -315,7 +401,9 @@ TEST_F(InstallTaskTest, PackageThatCannotStartFailsWithMinusOne) {
     EXPECT_EQ(task.installCode.load(), -1);
     EXPECT_EQ(handler_.installs, (std::vector<std::pair<int32_t, int32_t>>{{12345, -1}}));
   }
-  EXPECT_EQ(CountLogged("[ERROR] RunExe failed! err=["), 2);
+  // The missing one is not even tried; the other one fails to start.
+  EXPECT_TRUE(Logged("[ERROR] NuvMgr InstallTask refused pid: 12345, package file is not ours"));
+  EXPECT_EQ(CountLogged("[ERROR] RunExe failed! err=["), 1);
 }
 
 TEST_F(InstallTaskTest, DotnetInstallerFailingOnItsSecondRetryCountsAsSuccess) {

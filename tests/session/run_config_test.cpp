@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <thread>
@@ -103,6 +104,51 @@ TEST_F(RunConfigTest, MissingOrBrokenFilesKeepTheDefaults) {
     EXPECT_EQ(read.SelectLang, u"") << text;
     EXPECT_EQ(read.AgreeExtInstall, u"1") << text;
     EXPECT_FALSE(read.resumeDownload) << text;
+  }
+}
+
+// Something else under the file's name: a folder (which once aborted the program), a FIFO (which
+// would hold it at the open), a link (root would read wherever it points). None is read.
+TEST_F(RunConfigTest, ANameThatIsNotARegularFileKeepsTheDefaults) {
+  const std::string valid = Root() + "elsewhere.xml";
+  WriteWholeFile(valid, "<config><Status>1</Status><SelectLang>DEU</SelectLang></config>");
+  struct Case {
+    const char* name;
+    void (*make)(const std::string& path, const std::string& valid);
+  } cases[] = {
+      {"folder", [](const std::string& path,
+                    const std::string&) { std::filesystem::create_directory(path); }},
+      {"FIFO", [](const std::string& path, const std::string&) { mkfifo(path.c_str(), 0600); }},
+      {"link", [](const std::string& path,
+                  const std::string& target) { std::filesystem::create_symlink(target, path); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(Path());
+    c.make(Path(), valid);
+    NuvMgr read;
+    read.runConfigPath = mgr_.runConfigPath;
+    read.ReadRunConfig();
+    EXPECT_EQ(read.Status, u"0");
+    EXPECT_EQ(read.SelectLang, u"");
+    EXPECT_EQ(read.AgreeExtInstall, u"1");
+    EXPECT_FALSE(read.resumeDownload);
+  }
+  EXPECT_EQ(CountLogged("[WARN] ReadRunConfig, file=[" + Path() + "] is not a readable file."), 3);
+}
+
+// The file and its temporary twin are written as new files of ours, never through a link.
+TEST_F(RunConfigTest, WritingNeverGoesThroughALink) {
+  const std::string victim = Root() + "victim";
+  for (const std::string& name : {Path(), Path() + ".tmp"}) {
+    SCOPED_TRACE(name);
+    WriteWholeFile(victim, "root's");
+    std::filesystem::remove(Path());
+    std::filesystem::create_symlink(victim, name);
+    mgr_.Status = u"1";
+    mgr_.WriteRunConfig();
+    EXPECT_EQ(ReadWholeFile(victim), "root's");
+    std::filesystem::remove(Path() + ".tmp");
   }
 }
 

@@ -248,9 +248,10 @@ TEST_F(CrashRunTest, NullReadEndsQuietlyWithDumpReportAndEvent) {
   EXPECT_GE(pc, fn);
   EXPECT_LT(pc, fn + 256);
 
-  // The local copy beside the post.
+  // The local copy beside the post, in the victim's private temporary folder.
   bool copied = false;
-  for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+  const std::string temp = dir_.Path() + "nuv-" + std::to_string(geteuid()) + "/";
+  for (const auto& entry : std::filesystem::directory_iterator(temp)) {
     const std::string name = entry.path().filename().string();
     if (name.rfind("NUV_10086_T", 0) == 0) copied = ReadWholeFile(entry.path().string()) == doc;
   }

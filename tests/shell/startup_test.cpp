@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "log/log_folder.h"
 #include "platform/os/admin.h"
 #include "platform/os/instance_lock.h"
 #include "platform/os/window_socket.h"
@@ -64,7 +65,7 @@ class StartupTest : public ::testing::Test {
     return code;
   }
   std::string Log(const char* name = "vtNUV.log") {
-    return ReadWholeFile(dir_.File(std::string("Veltrin/NUV/") + name));
+    return ReadWholeFile(DefaultLogFolder() + name);
   }
   void MarkMissing(const char* resourceFile) {
     WriteWholeFile(dir_.File(std::string("res/") + resourceFile + ".missing"), "");
@@ -101,7 +102,7 @@ TEST_F(StartupTest, ForkModeTakesTheHostValues) {
   EXPECT_EQ(mgr_.SelectLang, u"de");
   EXPECT_EQ(mgr_.hostVersion, u"8.0.1");
   EXPECT_EQ(mgr_.hostHwnd, 1234);
-  EXPECT_FALSE(std::filesystem::exists(dir_.File("Veltrin/NUV/vtNUV.log")));
+  EXPECT_FALSE(std::filesystem::exists(DefaultLogFolder() + "vtNUV.log"));
 }
 
 TEST_F(StartupTest, ForkModeWithEmptyOrBadHostWindowStoresNone) {

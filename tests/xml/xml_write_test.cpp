@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -193,6 +194,27 @@ TEST_F(XmlFiles, FailuresGiveTheErrorText) {
   if (access("/dev/full", W_OK) == 0) {
     EXPECT_FALSE(XmlDocument::WriteUtf8File(u"/dev/full", u"<a/>", message));
     EXPECT_EQ(message, u"No space left on device");
+  }
+}
+
+// Only a regular file is read: a folder or a FIFO in its place is an error with its text, never
+// an exception or a wait for a writer that never comes.
+TEST_F(XmlFiles, AFolderOrAFifoIsNotReadAsADocument) {
+  std::filesystem::create_directory(dir_ + "/folder.xml");
+  ASSERT_EQ(mkfifo((dir_ + "/fifo.xml").c_str(), 0600), 0);
+  struct Case {
+    const char* name;
+    const char16_t* message;
+  } cases[] = {{"folder.xml", u"Is a directory"}, {"fifo.xml", u"Invalid argument"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::u16string text = u"unchanged", message;
+    EXPECT_FALSE(XmlDocument::ReadUtf8File(Path(c.name), text, message));
+    EXPECT_EQ(message, c.message);
+    EXPECT_EQ(text, u"unchanged");
+    XmlDocument doc(u"<a/>");
+    EXPECT_FALSE(doc.LoadUtf8File(Path(c.name)));
+    EXPECT_EQ(doc.DocumentText(), u"<a/>");
   }
 }
 

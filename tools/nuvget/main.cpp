@@ -1,59 +1,63 @@
 // nuvget URL DIR [--md5 HEX] [--id N]: downloads one package through the engine; the exit code
-// is the task's result code (0 success).
+// is the task's result code (0 success), 64 for a bad command line. Every failure also says why
+// in one line on standard error.
+#include <unistd.h>
+
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/downloader_manager.h"
-#include "nuvget_callback.h"
-#include "platform/os/sized_file.h"
 #include "log/simple_log.h"
+#include "nuvget_args.h"
+#include "nuvget_callback.h"
+#include "platform/os/folders.h"
+#include "platform/os/sized_file.h"
 #include "xml/utf.h"
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr, "usage: nuvget URL DIR [--md5 HEX] [--id N]\n");
-  return 64;
+constexpr int kUsageError = 64;
+
+// DIR/nuvget.log when DIR can be written, else the private temporary folder's.
+std::string LogPath(const std::string& dir) {
+  if (nuv::os::MakeDirectories(dir) && access(dir.c_str(), W_OK) == 0) return dir + "/nuvget.log";
+  return nuv::os::TempFolder() + "nuvget.log";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) return Usage();
-  const std::string url = argv[1];
-  const std::string dir = argv[2];
-  std::string md5;
-  int id = 1;
-  for (int i = 3; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--md5") == 0 && i + 1 < argc) {
-      md5 = argv[++i];
-    } else if (std::strcmp(argv[i], "--id") == 0 && i + 1 < argc) {
-      id = std::atoi(argv[++i]);
-    } else {
-      return Usage();
-    }
+  NuvgetArgs args;
+  std::string why;
+  if (!ParseNuvgetArgs(std::vector<std::string>(argv + 1, argv + argc), args, why)) {
+    if (why != "help") std::fprintf(stderr, "nuvget: %s\n", why.c_str());
+    std::fprintf(stderr, "%s\n", kNuvgetUsage);
+    return kUsageError;
   }
-  std::string logFolder = dir;
-  if (!nuv::os::MakeDirectories(logFolder)) {
-    const char* tmp = std::getenv("TMPDIR");
-    logFolder = (tmp && *tmp) ? tmp : "/tmp";
-  }
-  simpleLog log(logFolder + "/nuvget.log");
+  simpleLog log(LogPath(args.dir));
   log.Init();
   SetSimpleLog(&log);
 
   int result = -1;
+  FailureFacts facts;
   {
     NuvgetCallback callback(stderr);
     ns_NUK::DownloaderManager manager;
     manager.SetCallBack(&callback);
-    const std::u16string wideUrl = Utf8ToWide(url);
-    if (manager.AddTask(wideUrl.c_str(), Utf8ToWide(dir), u"0", id, u"", Utf8ToWide(md5), 0) == id)
+    const std::u16string wideUrl = Utf8ToWide(args.url);
+    if (manager.AddTask(wideUrl.c_str(), Utf8ToWide(args.dir), u"0", args.id, u"",
+                        Utf8ToWide(args.md5), 0) == args.id)
       result = callback.WaitResult();
+    facts = callback.Facts();
     manager.Shutdown();
   }
   SetSimpleLog(nullptr);
+  if (result != 0) {
+    std::fprintf(
+        stderr, "nuvget: %s (log %s)\n",
+        result == -1 ? "the task could not be added" : FailureReason(result, args, facts).c_str(),
+        log.CurrentFile().c_str());
+  }
   return result;
 }

@@ -1,11 +1,14 @@
 #include "nuvget_callback.h"
 
 #include "log/simple_log.h"
+#include "progress_text.h"
 #include "xml/utf.h"
 
 void NuvgetCallback::OnFileName(int32_t id, const std::u16string& fileName) {
   NUV_LOG(3, "[INFO] nuvget, file name, task_id=[%d], name=[%s].", id,
           WideToUtf8(fileName).c_str());
+  std::lock_guard<std::mutex> guard(lock_);
+  facts_.fileName = WideToUtf8(fileName);
 }
 void NuvgetCallback::OnFileSize(int id, int64_t size) {
   NUV_LOG(3, "[INFO] nuvget, file size, task_id=[%d], size=[%lld].", id,
@@ -15,9 +18,8 @@ void NuvgetCallback::OnProgress(int id, int64_t downloaded, int64_t total, int s
   NUV_LOG(3, "[INFO] nuvget, progress, task_id=[%d], downloaded=[%lld], total=[%lld], speed=[%d].",
           id, static_cast<long long>(downloaded), static_cast<long long>(total), speed);
   std::lock_guard<std::mutex> guard(lock_);
-  const double percent = total > 0 ? 100.0 * static_cast<double>(downloaded) / total : 0.0;
-  std::fprintf(out_, "\r%lld / %lld bytes, %.1f%%, %.2f MB/s   ",
-               static_cast<long long>(downloaded), static_cast<long long>(total), percent,
+  std::fprintf(out_, "\r%lld / %lld bytes, %s, %.2f MB/s   ", static_cast<long long>(downloaded),
+               static_cast<long long>(total), ProgressPercent(downloaded, total).c_str(),
                speed / 1048576.0);
   std::fflush(out_);
 }
@@ -48,6 +50,8 @@ void NuvgetCallback::OnAttemptFinished(int id, int attempt, int resultCode) {
 }
 void NuvgetCallback::OnFileMd5(int32_t id, const std::string& md5) {
   NUV_LOG(3, "[INFO] nuvget, file md5, task_id=[%d], md5=[%s].", id, md5.c_str());
+  std::lock_guard<std::mutex> guard(lock_);
+  facts_.digest = md5;
 }
 void NuvgetCallback::OnMd5Matched(int id) {
   NUV_LOG(3, "[INFO] nuvget, md5 matched, task_id=[%d].", id);
@@ -55,6 +59,9 @@ void NuvgetCallback::OnMd5Matched(int id) {
 void NuvgetCallback::OnPackageFileError(int id, int kind, int error) {
   NUV_LOG(1, "[ERROR] nuvget, package file error, task_id=[%d], kind=[%d], error=[%d].", id, kind,
           error);
+  std::lock_guard<std::mutex> guard(lock_);
+  facts_.fileErrorKind = kind;
+  facts_.fileError = error;
 }
 void NuvgetCallback::OnPackageInfoFailed(int id, int error) {
   NUV_LOG(2, "[WARN] nuvget, package info failed, task_id=[%d], error=[%d].", id, error);
@@ -87,4 +94,9 @@ int NuvgetCallback::WaitResult() {
   std::unique_lock<std::mutex> guard(lock_);
   done_.wait(guard, [this] { return result_ != -1; });
   return result_;
+}
+
+FailureFacts NuvgetCallback::Facts() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return facts_;
 }

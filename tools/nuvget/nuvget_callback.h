@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "engine/downloader_interfaces.h"
+#include "failure_reason.h"
 
 class NuvgetCallback : public ns_NUK::IDownloaderManagerCallBack {
  public:
@@ -33,12 +34,15 @@ class NuvgetCallback : public ns_NUK::IDownloaderManagerCallBack {
 
   // Blocks until the task ended; its result code.
   int WaitResult();
+  // What the notifications told about a failure (read after WaitResult).
+  FailureFacts Facts();
 
  private:
   void Finish(int code);
 
   FILE* out_;
-  std::mutex lock_;  // result_ and the progress line
+  std::mutex lock_;  // result_, facts_ and the progress line
+  FailureFacts facts_;
   std::condition_variable done_;
   int result_ = -1;
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();

@@ -10,8 +10,19 @@
 #include "console_session.h"
 #include "session/nuv_mgr.h"
 #include "lang/language_table.h"
+#include "shell/command_line.h"
 #include "shell/startup.h"
 #include "xml/utf.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: nuvrun [--folder DIR] [--lang CODE] [key=value ...]\n"
+    "Runs the downloader (as root) with a console in place of its window and installs the\n"
+    "product into DIR. Exit codes: 0 every package installed, 1 the run failed, 255 an early\n"
+    "stop of the start-up, 64 this text.";
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::string folder;
@@ -26,6 +37,7 @@ int main(int argc, char** argv) {
       args.emplace_back(argv[i]);
     }
   }
+  if (const int refused = RefuseOtherArguments(args, "nuvrun", kUsage)) return refused;
   int result = 1;
   StartupHooks hooks;
   hooks.runWindow = [&](NuvMgr& mgr, LanguageTable&) {

@@ -66,8 +66,15 @@ class BackwardLines {
 
 std::vector<std::string> ReadStagedRecords(const std::string& path, size_t maxLines) {
   if (maxLines == 0) return {};
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return {};
+  // Never through a link, and only a regular file: a FIFO in its place would hold the reader.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return {};
+  struct stat kind {};
+  FILE* file = fstat(fd, &kind) == 0 && S_ISREG(kind.st_mode) ? fdopen(fd, "rb") : nullptr;
+  if (!file) {
+    ::close(fd);
+    return {};
+  }
   BackwardLines lines(maxLines);
   struct stat st {};
   off_t pos = (fstat(fileno(file), &st) == 0) ? st.st_size : 0;
@@ -111,15 +118,21 @@ std::vector<std::string> ReadStagedRecords(const std::string& path, size_t maxLi
 }
 
 void TruncateStagingFile(const std::string& path) {
-  if (::truncate(path.c_str(), 0) != 0) {
-    // Missing file: nothing to empty.
+  // Missing file: nothing to empty. A link is not followed.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  if (::ftruncate(fd, 0) != 0) {
+    // Nothing more to do: the next write appends after the old records.
   }
+  ::close(fd);
 }
 
 bool WriteStagedRecords(const std::string& path, const std::vector<std::string>& records) {
   std::string text;
   for (const std::string& record : records) text += record + "\n";
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  // Never through a link, and a FIFO in its place cannot hold the writer.
+  const int fd = ::open(path.c_str(),
+                        O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   size_t done = 0;
   while (done < text.size()) {

@@ -26,9 +26,9 @@ bool MakeDirectory(const std::string& path) {
   return errno == EEXIST && IsDirectory(path);
 }
 
-bool CreateEmptyFile(const std::string& path) {
+bool CreateNewFile(const std::string& path) {
   if (path.empty()) return false;
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   return close(fd) == 0;
 }
@@ -37,9 +37,18 @@ bool RemoveFile(const std::string& path) {
   return !path.empty() && unlink(path.c_str()) == 0;
 }
 
-std::optional<std::string> ReadFile(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+std::optional<std::string> ReadFile(const std::string& path, bool followLinks) {
+  // Non-blocking, so that a FIFO in the file's place cannot hold the caller at the open.
+  const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (followLinks ? 0 : O_NOFOLLOW);
+  int fd = open(path.c_str(), flags);
   if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    close(fd);
+    errno = error;
+    return std::nullopt;
+  }
   std::string out;
   char buffer[65536];
   for (;;) {

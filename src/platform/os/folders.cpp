@@ -27,13 +27,6 @@ std::string RootPrefix() {
   return prefix;
 }
 
-std::string TempFolder() {
-  std::string dir = GetEnvOr("TMPDIR");
-  if (dir.empty()) dir = "/tmp";
-  if (dir.back() != '/') dir += '/';
-  return dir;
-}
-
 std::string ModulePath() {
   std::vector<char> buffer(4096);
   ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());

@@ -21,7 +21,20 @@ std::string GetEnvOr(std::string_view name, std::string_view fallback = {});
 // NUV_ROOT_PREFIX without trailing '/', or empty.
 std::string RootPrefix();
 
-// $TMPDIR (when set and not empty) else "/tmp", always ending in '/'.
+// The temporary folder all users share: $TMPDIR (when set and not empty) else "/tmp", always
+// ending in '/'. Nothing of ours is created directly in it.
+std::string SharedTempFolder();
+
+struct TempFolderChoice {
+  std::string folder;   // ends in '/'
+  std::string refused;  // the usual name, when something not to be trusted held it
+  std::string why;      // and why it was refused
+};
+// The process user's private temporary folder "<shared>nuv-<uid>/", mode 0700, created on first
+// use and checked on every call (a real folder, ours, not writable by others). When that name is
+// held by anything else, a fresh "<shared>nuv-<uid>-XXXXXX/" serves the rest of the process.
+TempFolderChoice ChooseTempFolder();
+// ChooseTempFolder().folder: where every temporary file of the program goes.
 std::string TempFolder();
 // The running program's full path (/proc/self/exe); empty when unreadable.
 std::string ModulePath();

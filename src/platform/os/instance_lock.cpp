@@ -2,16 +2,20 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/os/file_trust.h"
 #include "platform/os/files.h"
 #include "platform/os/folders.h"
 
 namespace nuv::os {
 
 namespace {
+
+constexpr const char* kSystemLockFolder = "/run/nuv";
 
 std::string WithSlash(std::string dir) {
   if (dir.back() != '/') dir += '/';
@@ -21,11 +25,29 @@ std::string WithSlash(std::string dir) {
 }  // namespace
 
 std::string LockFolder() {
+  // A lock folder others can write to would let them take the name first.
   std::string overridden = GetEnvOr(kLockDirEnv);
-  if (!overridden.empty()) return WithSlash(overridden);
-  if (IsDirectory("/run/lock") && access("/run/lock", W_OK) == 0) return "/run/lock/";
+  if (!overridden.empty())
+    return !PathExists(overridden) || IsTrustedFolder(overridden) ? WithSlash(overridden)
+                                                                  : TempFolder();
+  if (MakeTrustedFolder(kSystemLockFolder, 0700) && access(kSystemLockFolder, W_OK) == 0)
+    return WithSlash(kSystemLockFolder);
   return TempFolder();
 }
+
+namespace {
+
+int OpenOwnLockFile(const std::string& path) {
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd >= 0 && IsOwnRegularFd(fd)) return fd;
+  if (fd >= 0) close(fd);
+  // Not ours (another user's file, a link, a hard link): it is not honoured. The name is taken
+  // back for a file of our own.
+  if (unlink(path.c_str()) != 0 && errno != ENOENT) return -1;
+  return open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
+}  // namespace
 
 InstanceLock::InstanceLock(std::string_view name) {
   std::string fileName(name);
@@ -34,8 +56,10 @@ InstanceLock::InstanceLock(std::string_view name) {
   }
   path_ = LockFolder() + fileName + ".lock";
   // Close-on-exec: a spawned installer or product must not inherit (and so keep) the lock.
-  int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  int fd = OpenOwnLockFile(path_);
   if (fd < 0) return;
+  // Readable by nobody else: a shared lock taken by another user would stop every later start.
+  fchmod(fd, 0600);
   int rc;
   do {
     rc = flock(fd, LOCK_EX | LOCK_NB);

@@ -1,5 +1,5 @@
-// Single-instance guard: an exclusive flock on <lock folder>/<name>.lock, held for the object's
-// life.
+// Single-instance guard: an exclusive flock on <lock folder>/<name>.lock (mode 0600), held for the
+// object's life. A file under that name that is not ours is not honoured: it is replaced.
 #pragma once
 
 #include <string>
@@ -7,7 +7,8 @@
 
 namespace nuv::os {
 
-// Overrides the lock folder (tests); otherwise /run/lock when writable, else $TMPDIR, else /tmp.
+// Overrides the lock folder (tests) when it is a folder only we can write to; otherwise /run/nuv
+// (made 0700), else the private temporary folder.
 inline constexpr const char* kLockDirEnv = "NUV_LOCK_DIR";
 
 // The folder lock files go to, ending in '/'.

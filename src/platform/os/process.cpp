@@ -302,7 +302,12 @@ void HeldFile::Close() {
 }
 
 bool WriteFileWithMode(const std::string& path, const std::string& bytes, mode_t mode) {
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, mode);
+  // A link in the file's place is refused; any other file under the name goes first (one someone
+  // else made or linked is never reused), then the file is made anew, by us alone.
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return false;
+  if (unlink(path.c_str()) != 0 && errno != ENOENT) return false;
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
   if (fd < 0) return false;
   size_t done = 0;
   while (done < bytes.size()) {
@@ -314,7 +319,7 @@ bool WriteFileWithMode(const std::string& path, const std::string& bytes, mode_t
     }
     done += static_cast<size_t>(n);
   }
-  // The mode given at creation is reduced by the umask; an existing file keeps its old mode.
+  // The mode given at creation is reduced by the umask.
   bool ok = fchmod(fd, mode) == 0;
   return close(fd) == 0 && ok;
 }

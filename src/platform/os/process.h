@@ -65,8 +65,9 @@ class HeldFile {
   int fd_ = -1;
 };
 
-// Writes the whole file (created or truncated) with the given mode; false on any failure. A
-// symbolic link in its place is refused, not followed (root writes into users' folders).
+// Writes the whole file with the given mode as a new file in place of the old one; false on any
+// failure. A symbolic link in its place is refused, not followed (root writes into users'
+// folders), and a file of another owner or with another name is replaced, not written through.
 bool WriteFileWithMode(const std::string& path, const std::string& bytes, mode_t mode);
 
 // Adds the execute bits wherever the file has read bits (a downloaded package arrives without

@@ -29,19 +29,20 @@ bool MakeDirectories(const std::string& folder) {
 }
 
 int CreateForWrite(const std::string& path, int& error) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   error = fd < 0 ? errno : 0;
   return fd;
 }
 
 int OpenReadWrite(const std::string& path, int& error) {
-  const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+  const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
   error = fd < 0 ? errno : 0;
   return fd;
 }
 
 int OpenRead(const std::string& path, int& error) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking: a FIFO under the name must not hold the download at the open.
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   error = fd < 0 ? errno : 0;
   return fd;
 }
@@ -105,7 +106,7 @@ int64_t FdSize(int fd) {
 
 int64_t FileSize(const std::string& path) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
   return static_cast<int64_t>(st.st_size);
 }
 

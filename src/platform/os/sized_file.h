@@ -12,11 +12,14 @@ namespace nuv::os {
 bool UnlinkFile(const std::string& path, int* error);
 // Creates the folder and every missing parent; true when it exists afterwards.
 bool MakeDirectories(const std::string& folder);
-// Creates (or truncates) a file for writing; the descriptor, or -1 with `error` set.
+// Creates a new file for writing; the descriptor, or -1 with `error` set (EEXIST when anything,
+// a link included, has the name already).
 int CreateForWrite(const std::string& path, int& error);
-// Opens an existing file for reading and writing; -1 with `error` set when it cannot.
+// Opens an existing file for reading and writing, never through a symbolic link; -1 with `error`
+// set when it cannot.
 int OpenReadWrite(const std::string& path, int& error);
-// Opens an existing file for reading; -1 with `error` set when it cannot.
+// Opens an existing file for reading, never through a symbolic link; -1 with `error` set when it
+// cannot.
 int OpenRead(const std::string& path, int& error);
 void CloseFd(int fd);
 // Reserves `size` bytes from offset 0 (zero-filled); 0 or the errno (ENOSPC: disk full).
@@ -28,7 +31,7 @@ bool ReadAt(int fd, int64_t offset, void* data, int64_t length);
 bool Truncate(int fd, int64_t size, int& error);
 // Size of the open file, or -1.
 int64_t FdSize(int fd);
-// Size of the file at the path, or -1 when it cannot be read.
+// Size of the regular file at the path (a symbolic link is not followed), or -1.
 int64_t FileSize(const std::string& path);
 // Renames, replacing the target; false with `error` set.
 bool RenameFile(const std::string& from, const std::string& to, int& error);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ void Usage() {
       "  --serve DIR         serve every file under DIR\n"
       "  --prefix P          URL prefix for --serve (default none)\n"
       "  --generate PATH=SIZE[:SEED]  a generated package (SIZE may end in K, M or G)\n"
+      "  --template PATH=FILE  answer GET PATH with FILE's text, @BASE@ replaced by the\n"
+      "                      server's base URL (a runtime configuration naming its packages)\n"
       "  --fault PATH[@ADDR]=FAULTS   faults for a package (PATH * = all), e.g.\n"
       "                      /a.bin@127.0.0.3=size:1000 or *=throttle:1048576\n"
       "  --dns-credentials UID:AK:SECRET\n"
@@ -75,7 +78,7 @@ void PrintPackage(const testbed::PackageInfo& p) {
 int main(int argc, char** argv) {
   testbed::ServerOptions options;
   options.addresses.clear();
-  std::vector<std::string> serveDirs, generates, faults, dnsAnswers;
+  std::vector<std::string> serveDirs, generates, faults, dnsAnswers, templates;
   std::string prefix, credentials, portFile;
   long timeLimit = -1;
   bool logRequests = false;
@@ -103,6 +106,8 @@ int main(int argc, char** argv) {
       prefix = value();
     } else if (arg == "--generate") {
       generates.push_back(value());
+    } else if (arg == "--template") {
+      templates.push_back(value());
     } else if (arg == "--fault") {
       faults.push_back(value());
     } else if (arg == "--dns-credentials") {
@@ -193,6 +198,21 @@ int main(int argc, char** argv) {
   if (!server.Start(options)) {
     std::fprintf(stderr, "testbed: cannot listen on port %d\n", options.port);
     return 1;
+  }
+  for (const std::string& t : templates) {
+    const size_t eq = t.find('=');
+    std::ifstream in(eq == std::string::npos ? std::string() : t.substr(eq + 1));
+    if (!in) {
+      std::fprintf(stderr, "testbed: bad --template %s\n", t.c_str());
+      return 2;
+    }
+    testbed::CannedAnswer answer;
+    answer.body.assign(std::istreambuf_iterator<char>(in), {});
+    answer.contentType = "application/xml";
+    const std::string base = server.BaseUrl();
+    for (size_t at; (at = answer.body.find("@BASE@")) != std::string::npos;)
+      answer.body.replace(at, 6, base);
+    server.Canned().Set("GET", t.substr(0, eq), answer);
   }
   std::printf("port=%d\n", server.Port());
   for (const std::string& a : server.Addresses())
